@@ -1,0 +1,41 @@
+# Where the Java runtime of the target lives, and how to run the target's programs.
+#
+# JNI headers come from the build machine's JDK; they are the same for both
+# widths. The runtime (libjvm for the embedded-JVM tests, the java launcher for
+# the demo) must match the target's width.
+find_package(Java 17 REQUIRED COMPONENTS Development)
+include(UseJava)
+find_package(JNI REQUIRED)
+
+if(ZT_M32)
+  set(_zt_default_java_home /usr/lib/jvm/java-17-openjdk-i386)
+else()
+  set(_zt_default_java_home /usr/lib/jvm/java-17-openjdk-amd64)
+endif()
+set(ZT_RUNTIME_JAVA_HOME ${_zt_default_java_home} CACHE PATH "Java runtime of the target width")
+set(ZT_LIBJVM ${ZT_RUNTIME_JAVA_HOME}/lib/server/libjvm.so CACHE FILEPATH "libjvm of the target width")
+if(NOT EXISTS ${ZT_LIBJVM})
+  message(FATAL_ERROR "No libjvm at ${ZT_LIBJVM}: install the Java runtime of the target width (scripts/setup)")
+endif()
+
+# A 32-bit program may not run natively on every 64-bit kernel (some sandboxes
+# lack the 32-bit syscall layer); then it runs under qemu's user-mode emulator.
+set(ZT_EMULATOR "")
+if(ZT_M32)
+  set(_probe_src ${CMAKE_BINARY_DIR}/zt_probe32.c)
+  file(WRITE ${_probe_src} "int main(void){return 0;}\n")
+  try_run(_zt_run_rc _zt_compile_ok ${CMAKE_BINARY_DIR}/zt_probe32 ${_probe_src}
+          COMPILE_DEFINITIONS -m32 LINK_OPTIONS -m32)
+  if(NOT _zt_compile_ok)
+    message(FATAL_ERROR "Cannot build 32-bit programs: install g++-multilib (scripts/setup)")
+  endif()
+  if(NOT "${_zt_run_rc}" STREQUAL "0")
+    find_program(ZT_QEMU_I386 qemu-i386 REQUIRED)
+    set(ZT_EMULATOR ${ZT_QEMU_I386})
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${ZT_QEMU_I386})
+    message(STATUS "32-bit programs run under ${ZT_QEMU_I386}")
+  endif()
+endif()
+
+# The java launcher of the target width, with the emulator in front when needed.
+set(ZT_JAVA ${ZT_EMULATOR} ${ZT_RUNTIME_JAVA_HOME}/bin/java)

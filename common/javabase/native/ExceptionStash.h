@@ -1,0 +1,30 @@
+// A Java exception raised while a native still has JNI calls to make (a failed
+// lookup before the logger call, a host method that threw before the write-back,
+// a trace method that threw) is taken aside, so that no JNI call ever runs with an
+// exception pending, and thrown again just before the native returns, so that the
+// host still sees it.
+#ifndef EXCEPTION_STASH_H
+#define EXCEPTION_STASH_H
+
+#include <jni.h>
+
+class ExceptionStash {
+public:
+    // Opened first thing in each exported native, on the call's environment.
+    explicit ExceptionStash(JNIEnv* env);
+    // Raises the first exception taken aside, unless another is pending.
+    ~ExceptionStash();
+    ExceptionStash(const ExceptionStash&) = delete;
+    ExceptionStash& operator=(const ExceptionStash&) = delete;
+
+    // After a JNI call that can raise: takes a pending exception aside. Outside
+    // any native (no stash open on this thread) the exception stays pending.
+    static void park(JNIEnv* env);
+
+private:
+    JNIEnv* env_;
+    ExceptionStash* outer_;
+    jthrowable parked_ = nullptr;
+};
+
+#endif

@@ -1,0 +1,51 @@
+// Trace scope: every diagnostic line of the bridge goes to the host's trace class
+// "com/zel/ztservices/Trace" through one of these. The host class, its method
+// identifiers and the trace flag are cached once per library; while the flag is
+// off a line costs one load and one test.
+#ifndef NATIVE_TRACE_H
+#define NATIVE_TRACE_H
+
+#include <jni.h>
+
+#include <atomic>
+
+class NativeTrace {
+public:
+    // Fills the cache on first use; raises NativeError (probe 102 or 104) when the
+    // host trace class or its "isOn" cannot be found.
+    explicit NativeTrace(JNIEnv* env);
+    ~NativeTrace() = default;
+    NativeTrace(const NativeTrace&) = delete;
+    NativeTrace& operator=(const NativeTrace&) = delete;
+
+    // Asks the host whether tracing is on; only the verbs call this.
+    void UpdateTraceFlag();
+
+    void entry(const char* className, const char* methodName);
+    void exit(const char* className, const char* methodName);
+    void trace(const char* methodName, const char* text);
+    void trace(int level, const char* methodName, const char* text);
+    // The text and the value as "%s %d".
+    void trace(int level, const char* methodName, const char* text, int value);
+
+    static bool isOn() { return traceflag.load(std::memory_order_relaxed) != 0; }
+
+    // Process-wide cache of this library. the_class is published last, so a
+    // thread that sees it set also sees every identifier.
+    static std::atomic<jclass> the_class;
+    static jmethodID IDtrace;
+    static std::atomic<int> traceflag;
+    static jmethodID IDentry;
+    static jmethodID IDexit;
+    static jmethodID IDtrace1;
+    static jmethodID IDtrace2;
+
+private:
+    static void fillCache(JNIEnv* env);
+    void callHost(jmethodID method, const char* first, const char* second,
+                  const int* level = nullptr);
+
+    JNIEnv* env_;
+};
+
+#endif

@@ -1,0 +1,252 @@
+#include "NativeUtil.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ExceptionStash.h"
+#include "NativeTrace.h"
+
+namespace {
+const int kStringFieldMax = 99;
+
+// Unsigned values of the first three bytes. Only read while tracing is on: the
+// array length costs a JNI call, and a shorter array has fewer lines.
+void traceFirstBytes(JNIEnv* env, NativeTrace& trace, jbyteArray array, const jbyte* bytes) {
+    if (!NativeTrace::isOn()) {
+        return;
+    }
+    static const char* const labels[] = {"Byte 0", "Byte 1", "Byte 2"};
+    jsize length = env->GetArrayLength(array);
+    for (jsize i = 0; i < 3 && i < length; ++i) {
+        trace.trace(2, "GetByteArrayField", labels[i], static_cast<unsigned char>(bytes[i]));
+    }
+}
+
+bool hasElement(JNIEnv* env, jarray array) {
+    return env->GetArrayLength(array) > 0;
+}
+}  // namespace
+
+extern "C" {
+
+jfieldID GetFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+    NativeTrace trace(env);
+    jfieldID id = env->GetFieldID(cls, name, sig);
+    ExceptionStash::park(env);
+    if (id == nullptr) {
+        trace.trace(2, "GetFieldID", "***********Cant find Field ");
+        trace.trace(2, "GetFieldID", name);
+        DoException(env, 2, 2195, 103, name);
+    }
+    return id;
+}
+
+jmethodID GetMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+    NativeTrace trace(env);
+    jmethodID id = env->GetMethodID(cls, name, sig);
+    ExceptionStash::park(env);
+    if (id == nullptr) {
+        trace.trace(2, "GetMethodID", "***********Cant find Method ");
+        trace.trace(2, "GetMethodID", name);
+        DoException(env, 2, 2195, 104, name);
+    }
+    return id;
+}
+
+jmethodID GetStaticMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+    NativeTrace trace(env);
+    jmethodID id = env->GetStaticMethodID(cls, name, sig);
+    ExceptionStash::park(env);
+    if (id == nullptr) {
+        trace.trace(2, "GetStaticMethodID", "***********Cant find Method ");
+        trace.trace(2, "GetStaticMethodID", name);
+        DoException(env, 2, 2195, 104, name);
+    }
+    return id;
+}
+
+jint GetIntField(JNIEnv* env, jobject obj, jfieldID id) {
+    NativeTrace trace(env);
+    jint value = 0;
+    if (id != nullptr) {
+        value = env->GetIntField(obj, id);
+    }
+    trace.trace(2, "GetIntField", "Int field:", value);
+    return value;
+}
+
+void SetIntField(JNIEnv* env, jint value, jobject obj, jfieldID id) {
+    NativeTrace trace(env);
+    if (id == nullptr) {
+        return;
+    }
+    env->SetIntField(obj, id, value);
+    trace.trace(2, "SetIntField", "Int field:", value);
+}
+
+void SetCharField(JNIEnv* env, char value, jobject obj, jfieldID id) {
+    NativeTrace trace(env);
+    if (id == nullptr) {
+        return;
+    }
+    const auto widened = static_cast<signed char>(value);
+    env->SetCharField(obj, id, static_cast<jchar>(static_cast<jshort>(widened)));
+    trace.trace(2, "SetCharField", "Int field:", widened);
+}
+
+void SetStringField(JNIEnv* env, const char* source, int length, jobject obj, jfieldID id) {
+    NativeTrace trace(env);
+    if (source == nullptr) {
+        return;
+    }
+    if (length > kStringFieldMax || length < 0) {
+        trace.trace(2, "SetStringField", " ***********Field length too long");
+        DoException(env, 2, 2195, 103, "Field length too long");
+    }
+    char buffer[kStringFieldMax + 1];
+    std::memcpy(buffer, source, static_cast<size_t>(length));
+    buffer[length] = '\0';
+    trace.trace(2, "SetStringField", "Value:");
+    trace.trace(2, "SetStringField", buffer);
+    jstring string = env->NewStringUTF(buffer);
+    ExceptionStash::park(env);
+    if (string != nullptr && id != nullptr) {
+        env->SetObjectField(obj, id, string);
+    }
+    env->DeleteLocalRef(string);
+}
+
+const char* GetStringField(JNIEnv* env, jobject obj, jfieldID id, jstring* string) {
+    NativeTrace trace(env);
+    const char* chars = nullptr;
+    if (id == nullptr || string == nullptr) {
+        return nullptr;
+    }
+    *string = static_cast<jstring>(env->GetObjectField(obj, id));
+    if (*string != nullptr) {
+        chars = env->GetStringUTFChars(*string, nullptr);
+        ExceptionStash::park(env);
+    } else {
+        trace.trace(2, "GetStringField", "Cant find fieldValue");
+    }
+    if (chars != nullptr) {
+        trace.trace(2, "GetStringField ", chars);
+    }
+    return chars;
+}
+
+void ZTCopyString(JNIEnv* env, jstring string, const char* chars, char* destination,
+                  int length) {
+    if (chars == nullptr) {
+        env->DeleteLocalRef(string);
+        return;
+    }
+    // Modified UTF-8 holds no NUL byte, so strlen is the string's byte length.
+    const size_t size = std::strlen(chars);
+    const size_t width = length > 0 ? static_cast<size_t>(length) : 0;
+    if (size >= width) {
+        std::memcpy(destination, chars, width);
+    } else {
+        std::memcpy(destination, chars, size + 1);
+    }
+    env->ReleaseStringUTFChars(string, chars);
+    env->DeleteLocalRef(string);
+}
+
+jbyte* GetByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray* array) {
+    NativeTrace trace(env);
+    jbyte* elements = nullptr;
+    if (id == nullptr || array == nullptr) {
+        return nullptr;
+    }
+    *array = static_cast<jbyteArray>(env->GetObjectField(obj, id));
+    if (*array != nullptr) {
+        elements = env->GetByteArrayElements(*array, nullptr);
+        ExceptionStash::park(env);
+    } else {
+        trace.trace(2, "GetByteArrayField", "Cant find fieldValue");
+    }
+    if (elements != nullptr) {
+        traceFirstBytes(env, trace, *array, elements);
+    }
+    return elements;
+}
+
+void ZTCopyByteArray(JNIEnv* env, jbyteArray array, jbyte* elements, void* destination,
+                     int length) {
+    if (elements == nullptr) {
+        env->DeleteLocalRef(array);
+        return;
+    }
+    const jsize available = env->GetArrayLength(array);
+    const jsize count = std::max<jsize>(0, std::min<jsize>(available, length));
+    std::memcpy(destination, elements, static_cast<size_t>(count));
+    env->ReleaseByteArrayElements(array, elements, JNI_ABORT);
+    env->DeleteLocalRef(array);
+}
+
+void SetByteArrayField(JNIEnv* env, const void* source, int length, jobject obj, jfieldID id) {
+    if (source == nullptr || length < 0) {
+        return;
+    }
+    jbyteArray array = env->NewByteArray(length);
+    ExceptionStash::park(env);
+    if (array == nullptr) {
+        return;
+    }
+    env->SetByteArrayRegion(array, 0, length, static_cast<const jbyte*>(source));
+    ExceptionStash::park(env);
+    if (id != nullptr) {
+        env->SetObjectField(obj, id, array);
+    }
+    env->DeleteLocalRef(array);
+}
+
+jbyte* GetByteArrayElements(JNIEnv* env, jbyteArray array) {
+    NativeTrace trace(env);
+    if (array == nullptr) {
+        return nullptr;
+    }
+    jbyte* elements = env->GetByteArrayElements(array, nullptr);
+    ExceptionStash::park(env);
+    if (elements != nullptr && NativeTrace::isOn() && hasElement(env, array)) {
+        trace.trace(2, "GetByteArrayElements", "Byte 0", elements[0]);
+    }
+    return elements;
+}
+
+jint* GetIntArrayElements(JNIEnv* env, jintArray array) {
+    NativeTrace trace(env);
+    if (array == nullptr) {
+        return nullptr;
+    }
+    jint* elements = env->GetIntArrayElements(array, nullptr);
+    ExceptionStash::park(env);
+    if (elements != nullptr && NativeTrace::isOn() && hasElement(env, array)) {
+        trace.trace(2, "GetIntArrayElements", "Byte 0", elements[0]);
+    }
+    return elements;
+}
+
+void DoException(JNIEnv* env, int /*compCode*/, int /*reason*/, int probe, const char* message) {
+    // The failed lookup that brought us here may have left an exception pending.
+    ExceptionStash::park(env);
+    jclass logger = env->FindClass("com/zel/ztservices/ZTInternalException");
+    ExceptionStash::park(env);
+    if (logger != nullptr) {
+        jmethodID log =
+            env->GetStaticMethodID(logger, "logZTInternalException", "(ILjava/lang/String;)V");
+        ExceptionStash::park(env);
+        if (log != nullptr) {
+            jstring text = env->NewStringUTF(message);
+            ExceptionStash::park(env);
+            env->CallStaticVoidMethod(logger, log, static_cast<jint>(probe), text);
+            ExceptionStash::park(env);
+            env->DeleteLocalRef(text);
+        }
+        env->DeleteLocalRef(logger);
+    }
+    throw NativeError();
+}
+
+}  // extern "C"

@@ -1,0 +1,225 @@
+// Connection and unit-of-work verbs of com.zel.zt.server.ZTSESSION.
+#include <jni.h>
+
+#include <cstring>
+
+#include "JniGuards.h"
+#include "NativeError.h"
+#include "VerbFrame.h"
+#include "ztm.h"
+
+static const char* const clsname = "com.zel.zt.server_ZTSESSION";
+
+namespace {
+
+// The queue manager name as the queue manager takes it: a 48-byte field, NUL
+// padded, with no terminator when the name fills it.
+struct QMgrNameField {
+    char field[ZT_QMGR_NAME_LENGTH];
+    // The field as a C string for trace lines (at most 48 characters).
+    char text[ZT_QMGR_NAME_LENGTH + 1];
+};
+
+void copyQMgrName(JNIEnv* env, jstring name, QMgrNameField& out) {
+    std::memset(&out, 0, sizeof out);
+    // A missing name is the bridge's failure, not a name for the queue manager.
+    if (name == nullptr) {
+        throw NativeError();
+    }
+    StringChars chars(env, name);
+    if (chars.get() == nullptr) {
+        throw NativeError();
+    }
+    std::strncpy(out.field, chars.get(), sizeof out.field);
+    std::memcpy(out.text, out.field, sizeof out.field);
+}
+
+// The template of the service-provider connect record; only the version is set
+// by the verb.
+const ZTLCNO kLcnoTemplate = {{'L', 'C', 'N', 'O'}, 2, 0x80, 0, -1, {0}, -1, {0}};
+
+ZTCNO connectOptions(jint options) {
+    ZTCNO cno;
+    std::memcpy(cno.eyeCatcher, ZTCNO_EYE_CATCHER, sizeof cno.eyeCatcher);
+    cno.version = 1;
+    cno.options = options;
+    return cno;
+}
+
+}  // namespace
+
+extern "C" {
+
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCONN(JNIEnv* env, jobject,
+                                                                 jstring qmgrName, jobject hconnH,
+                                                                 jobject compCodeH,
+                                                                 jobject reasonH) {
+    runHolderFirstVerb(env, clsname, "_ZTCONN", compCodeH, reasonH, [&](Verb& verb) {
+        QMgrNameField name;
+        copyQMgrName(env, qmgrName, name);
+        verb.line("Queue manager:");
+        verb.line(name.text);
+        ZTLONG hconn = 0;
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTCONN(name.field, &hconn, &compCode, &reason);
+        verb.value("CompCode: ", compCode);
+        verb.value("Reason:", reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        if (writesOutputs(compCode)) {
+            verb.set(hconnH, hconn);
+        }
+        verb.exit();
+    });
+}
+
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCONNX(JNIEnv* env, jobject,
+                                                                  jstring qmgrName, jint options,
+                                                                  jobject hconnH,
+                                                                  jobject compCodeH,
+                                                                  jobject reasonH) {
+    runHolderFirstVerb(env, clsname, "_ZTCONNX", compCodeH, reasonH, [&](Verb& verb) {
+        ZTCNO cno = connectOptions(options);
+        QMgrNameField name;
+        copyQMgrName(env, qmgrName, name);
+        verb.line("QueueManager:");
+        verb.line(name.text);
+        ZTLONG hconn = 0;
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTCONNX(name.field, &cno, &hconn, &compCode, &reason);
+        verb.value("CompCode is ", compCode);
+        verb.value("Reason:", reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        if (writesOutputs(compCode)) {
+            verb.set(hconnH, hconn);
+        }
+        verb.exit();
+    });
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION__1spiConnect(JNIEnv* env, jobject,
+                                                                     jstring qmgrName,
+                                                                     jint options, jobject hconnH,
+                                                                     jobject compCodeH,
+                                                                     jobject reasonH) {
+    jint result = 0;
+    runHolderFirstVerb(env, clsname, "_spiConnect", compCodeH, reasonH, [&](Verb& verb) {
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTLONG hconn = 0;
+        ZTLCNO lcno = kLcnoTemplate;
+        ZTCNO cno = connectOptions(options);
+        QMgrNameField name;
+        copyQMgrName(env, qmgrName, name);
+        verb.line("QueueManager:");
+        verb.line(name.text);
+        verb.value("options:", options);
+        verb.line("Attempting to connect for SPI");
+        lcno.version = 2;
+        lpiSPIZTConnect(name.field, &lcno, &cno, &hconn, &compCode, &reason);
+        verb.value("CompCode is ", compCode);
+        verb.value("Reason: ", reason);
+        jint spiResult = 1;
+        if (reason == ZTRC_UNEXPECTED_ERROR) {
+            verb.line("Attempting to connect using ZTCONNX instead");
+            ZTCONNX(name.field, &cno, &hconn, &compCode, &reason);
+            verb.value("CompCode is ", compCode);
+            verb.value("Reason: ", reason);
+            spiResult = 0;
+        }
+        verb.result(compCodeH, reasonH, compCode, reason);
+        if (writesOutputs(compCode)) {
+            verb.set(hconnH, hconn);
+        }
+        verb.exit();
+        result = spiResult;
+    });
+    return result;
+}
+
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTDISC(JNIEnv* env, jobject,
+                                                                 jobject hconnH,
+                                                                 jobject compCodeH,
+                                                                 jobject reasonH) {
+    runScopeFirstVerb(env, clsname, "_ZTDISC", compCodeH, reasonH, [&](Verb& verb) {
+        ZTLONG hconn = verb.get(hconnH);
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTDISC(&hconn, &compCode, &reason);
+        verb.value("CompCode: ", compCode);
+        verb.value("Reason:", reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        if (writesOutputs(compCode)) {
+            verb.set(hconnH, hconn);
+        }
+        verb.exit();
+    });
+}
+
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTBEGIN(JNIEnv* env, jobject,
+                                                                  jint hconn, jobject,
+                                                                  jobject compCodeH,
+                                                                  jobject reasonH) {
+    runHolderFirstVerb(env, clsname, "_ZTBEGIN", compCodeH, reasonH, [&](Verb& verb) {
+        ZTBO bo;
+        std::memcpy(bo.eyeCatcher, ZTBO_EYE_CATCHER, sizeof bo.eyeCatcher);
+        bo.version = 1;
+        bo.options = 0;
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTBEGIN(hconn, &bo, &compCode, &reason);
+        verb.value("CompCode: ", compCode);
+        verb.value("Reason:", reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        verb.exit();
+    });
+}
+
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCMIT(JNIEnv* env, jobject,
+                                                                 jint hconn, jobject compCodeH,
+                                                                 jobject reasonH) {
+    runScopeFirstVerb(env, clsname, "_ZTCMIT", compCodeH, reasonH, [&](Verb& verb) {
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTCMIT(hconn, &compCode, &reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        verb.exit();
+    });
+}
+
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTBACK(JNIEnv* env, jobject,
+                                                                 jint hconn, jobject compCodeH,
+                                                                 jobject reasonH) {
+    runScopeFirstVerb(env, clsname, "_ZTBACK", compCodeH, reasonH, [&](Verb& verb) {
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTBACK(hconn, &compCode, &reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        verb.exit();
+    });
+}
+
+// A platform-specific operation this system does not provide: it reports
+// success and calls nothing.
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1honourPVXInternal(JNIEnv* env, jobject,
+                                                                            jobject,
+                                                                            jobject compCodeH,
+                                                                            jobject reasonH) {
+    ExceptionStash stash(env);
+    try {
+        NativeTrace trace(env);
+        NativePint pint(env);
+        Verb verb(env, trace, pint, clsname, "_honourPVXInternal");
+        verb.line("This should never be called outside Lumenvale Zenthra");
+        verb.result(compCodeH, reasonH, 0, 0);
+    } catch (...) {
+        reportBridgeFailure(env, nullptr, compCodeH, reasonH);
+    }
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION_init_1conversion(JNIEnv*, jobject) {
+    return 1;
+}
+
+}  // extern "C"
