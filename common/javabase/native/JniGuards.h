@@ -57,11 +57,34 @@ public:
     ArrayElements& operator=(const ArrayElements&) = delete;
 
     ElementType* get() const { return elements_; }
+    // The array is there but the JVM could not lend its elements.
+    bool missing() const { return array_ != nullptr && elements_ == nullptr; }
 
 private:
     JNIEnv* env_;
     ArrayType array_;
     ElementType* elements_ = nullptr;
+};
+
+// A local reference ended at scope exit: element references fetched in loops,
+// class references held by converters.
+template <typename T>
+class LocalRef {
+public:
+    LocalRef(JNIEnv* env, T ref) : env_(env), ref_(ref) {}
+    ~LocalRef() {
+        if (ref_ != nullptr) {
+            env_->DeleteLocalRef(ref_);
+        }
+    }
+    LocalRef(const LocalRef&) = delete;
+    LocalRef& operator=(const LocalRef&) = delete;
+
+    T get() const { return ref_; }
+
+private:
+    JNIEnv* env_;
+    T ref_;
 };
 
 using ByteArrayElements = ArrayElements<jbyteArray, jbyte, &JNIEnv::GetByteArrayElements,

@@ -8,12 +8,16 @@
 #include <jni.h>
 
 #include <atomic>
+#include <new>
 
 class NativeTrace {
 public:
     // Fills the cache on first use; raises NativeError (probe 102 or 104) when the
     // host trace class or its "isOn" cannot be found.
     explicit NativeTrace(JNIEnv* env);
+    // For destructors, which must not raise: uses the cache only if it is
+    // filled already, and writes nothing otherwise.
+    NativeTrace(JNIEnv* env, std::nothrow_t) noexcept : env_(env) {}
     ~NativeTrace() = default;
     NativeTrace(const NativeTrace&) = delete;
     NativeTrace& operator=(const NativeTrace&) = delete;

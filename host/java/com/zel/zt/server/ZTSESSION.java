@@ -1,6 +1,7 @@
 package com.zel.zt.server;
 
 import com.zel.zt.Pint;
+import com.zel.zt.ZTObjectDescriptor;
 
 /**
  * The session class of the server-bindings client. Its natives live in
@@ -26,4 +27,24 @@ public class ZTSESSION {
     public native void _honourPVXInternal(Object unused, Pint compCode, Pint reason);
 
     public native int init_conversion();
+
+    // Objects
+    public native void _ZTOPEN(int hconn, ZTObjectDescriptor objDesc, int options, Pint hobj, Pint compCode,
+            Pint reason);
+
+    public native void _ZTCLOSE(int hconn, Pint hobj, int options, Pint compCode, Pint reason);
+
+    public native void _ZTINQ(int hconn, int hobj, int selectorCount, int[] selectors, int intAttrCount,
+            int[] intAttrs, int charAttrLength, byte[] charAttrs, Pint compCode, Pint reason);
+
+    public native void _ZTSET(int hconn, int hobj, int selectorCount, int[] selectors, int intAttrCount,
+            int[] intAttrs, int charAttrLength, byte[] charAttrs, Pint compCode, Pint reason);
+
+    // Alternate forms that this platform does not support. Not for calling
+    // through this class: the JVM binds an overloaded native by its short name
+    // first, which belongs to the supported form above.
+    public native int _ZTINQ(int hconn, int hobj, int selector, int value, Pint compCode, Pint reason);
+
+    public native void _ZTSET(int hconn, int hobj, int selector, String value, int length, Pint compCode,
+            Pint reason);
 }

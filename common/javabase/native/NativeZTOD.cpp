@@ -1,0 +1,151 @@
+#include "NativeZTOD.h"
+
+#include <cstring>
+
+#include "ExceptionStash.h"
+#include "FieldCopy.h"
+#include "JniGuards.h"
+#include "NativeError.h"
+#include "NativeTrace.h"
+#include "NativeUtil.h"
+#include "NativeZTOR.h"
+#include "NativeZTRR.h"
+
+static const char* const clsname = "NativeZTOD";
+
+namespace {
+const char* const kString = "Ljava/lang/String;";
+
+template <typename T>
+T* allocateRecords(JNIEnv* env, jint count) {
+    void* records = std::calloc(static_cast<size_t>(count), sizeof(T));
+    if (records == nullptr) {
+        NativeTrace trace(env);
+        trace.trace(2, "Initialise", "***********No memory for records");
+        throw NativeError();
+    }
+    return static_cast<T*>(records);
+}
+}  // namespace
+
+NativeZTOD::NativeZTOD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_(descriptor) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "NativeZTOD");
+    LocalRef<jclass> cls(env_, requireObjectClass(env_, descriptor_, "NativeZTOD"));
+    version_ = GetFieldID(env_, cls.get(), "Version", "I");
+    version = GetIntField(env_, descriptor_, version_);
+    objectType_ = GetFieldID(env_, cls.get(), "ObjectType", "I");
+    objectName_ = GetFieldID(env_, cls.get(), "ObjectName", kString);
+    objectQMgrName_ = GetFieldID(env_, cls.get(), "ObjectQMgrName", kString);
+    dynamicQName_ = GetFieldID(env_, cls.get(), "DynamicQName", kString);
+    alternateUserId_ = GetFieldID(env_, cls.get(), "AlternateUserId", kString);
+    if (version > 1) {
+        jmethodID records = GetMethodID(env_, cls.get(), "GetNumberofRecords", "()I");
+        count = env_->CallIntMethod(descriptor_, records);
+        ExceptionStash::park(env_);
+        knownDestCount_ = GetFieldID(env_, cls.get(), "KnownDestCount", "I");
+        unknownDestCount_ = GetFieldID(env_, cls.get(), "UnknownDestCount", "I");
+        invalidDestCount_ = GetFieldID(env_, cls.get(), "InvalidDestCount", "I");
+        objectRecordsField_ =
+            GetFieldID(env_, cls.get(), "objectRecords", "[Lcom/zel/zt/ZTObjectRecord;");
+        responseRecordsField_ =
+            GetFieldID(env_, cls.get(), "responseRecords", "[Lcom/zel/zt/ZTResponseRecord;");
+    }
+    trace.exit(clsname, "NativeZTOD");
+}
+
+NativeZTOD::~NativeZTOD() {
+    NativeTrace trace(env_, std::nothrow);
+    trace.entry(clsname, "~NativeZTOD");
+    objectRecordArray_.reset();
+    responseRecordArray_.reset();
+    trace.exit(clsname, "~NativeZTOD");
+}
+
+void NativeZTOD::Initialise(ZTOD* record) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "Initialise");
+    std::memset(record, 0, sizeof *record);
+    std::memcpy(record->eyeCatcher, ZTOD_EYE_CATCHER, sizeof record->eyeCatcher);
+    record->version = version;
+    record->objectType = GetIntField(env_, descriptor_, objectType_);
+    copyStringField(env_, descriptor_, objectName_, strings_[0], record->objectName,
+                    sizeof record->objectName);
+    copyStringField(env_, descriptor_, objectQMgrName_, strings_[1], record->objectQMgrName,
+                    sizeof record->objectQMgrName);
+    copyStringField(env_, descriptor_, dynamicQName_, strings_[2], record->dynamicQName,
+                    sizeof record->dynamicQName);
+    copyStringField(env_, descriptor_, alternateUserId_, strings_[3], record->alternateUserId,
+                    sizeof record->alternateUserId);
+    if (version >= 2) {
+        record->recsPresent = count;
+        if (count >= 1) {
+            trace.trace(2, "Initialise", "RecsPresent is:", count);
+            buildRecordArrays();
+            record->objectRecords = objectRecordArray_.get();
+            record->responseRecords = responseRecordArray_.get();
+        }
+    }
+    trace.exit(clsname, "Initialise");
+}
+
+void NativeZTOD::buildRecordArrays() {
+    objectRecords_ = static_cast<jobjectArray>(env_->GetObjectField(descriptor_, objectRecordsField_));
+    responseRecords_ =
+        static_cast<jobjectArray>(env_->GetObjectField(descriptor_, responseRecordsField_));
+    // Both arrays are walked by index up to the count: one that is missing or
+    // shorter would be read past its end.
+    requireRecords(env_, objectRecords_, count, "objectRecords");
+    requireRecords(env_, responseRecords_, count, "responseRecords");
+
+    objectRecordArray_.reset(allocateRecords<ZTOR>(env_, count));
+    responseRecordArray_.reset(allocateRecords<ZTRR>(env_, count));
+
+    LocalRef<jobject> first(env_, arrayElement(env_, objectRecords_, 0));
+    if (first.get() == nullptr) {
+        DoException(env_, 2, 2195, 103, "objectRecords");
+    }
+    NativeZTOR converter(env_, first.get());
+    ZTOR* records = objectRecordArray_.get();
+    for (jint i = 0; i < count; ++i) {
+        LocalRef<jobject> element(env_, arrayElement(env_, objectRecords_, i));
+        if (element.get() == nullptr) {
+            DoException(env_, 2, 2195, 103, "objectRecords");
+        }
+        converter.Initialise(&records[i], element.get());
+    }
+}
+
+void NativeZTOD::SetJavaZTOD(ZTOD record) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "SetJavaZTOD");
+    SetStringField(env_, record.objectName, sizeof record.objectName, descriptor_, objectName_);
+    SetStringField(env_, record.objectQMgrName, sizeof record.objectQMgrName, descriptor_,
+                   objectQMgrName_);
+    if (version >= 2) {
+        SetIntField(env_, record.invalidDestCount, descriptor_, invalidDestCount_);
+        SetIntField(env_, record.unknownDestCount, descriptor_, unknownDestCount_);
+        SetIntField(env_, record.knownDestCount, descriptor_, knownDestCount_);
+        responseRecords_ =
+            static_cast<jobjectArray>(env_->GetObjectField(descriptor_, responseRecordsField_));
+        if (record.recsPresent >= 1 && record.responseRecords != nullptr &&
+            responseRecordArray_ != nullptr && responseRecords_ != nullptr) {
+            // The host may have replaced the array since Initialise: never index
+            // past the one there now, and skip elements that are null.
+            const jint available = env_->GetArrayLength(responseRecords_);
+            const jint n = count < available ? count : available;
+            LocalRef<jobject> first(env_, n >= 1 ? arrayElement(env_, responseRecords_, 0) : nullptr);
+            if (first.get() != nullptr) {
+                NativeZTRR converter(env_, first.get());
+                const ZTRR* records = responseRecordArray_.get();
+                for (jint i = 0; i < n; ++i) {
+                    LocalRef<jobject> element(env_, arrayElement(env_, responseRecords_, i));
+                    if (element.get() != nullptr) {
+                        converter.SetJavaZTRR(records[i], element.get());
+                    }
+                }
+            }
+        }
+    }
+    trace.exit(clsname, "SetJavaZTOD");
+}

@@ -1,0 +1,34 @@
+// Put-message records of a destination list: one Java "com/zel/zt/ZTMessageTracker"
+// to and from one native record whose fields are chosen by the field flags, laid
+// end to end in a fixed order. Built on the first element of the Java array; its
+// identifiers serve every element.
+#ifndef NATIVE_ZTPMR_H
+#define NATIVE_ZTPMR_H
+
+#include <jni.h>
+
+class NativeZTPMR {
+public:
+    NativeZTPMR(JNIEnv* env, jobject record, long fields);
+    ~NativeZTPMR();
+
+    // Writes the selected fields of one Java record at *position; the caller
+    // advances the position by the record size.
+    void Initialise(unsigned char** position, jobject javaRecord);
+    void SetJavaZTPMR(unsigned char* record, jobject javaRecord);
+
+    // Size in bytes of one native record for the given field flags.
+    static int getMemNeeded(long fields);
+
+private:
+    JNIEnv* env_;
+    long fields_;
+    jfieldID messageId_ = nullptr;
+    jfieldID correlationId_ = nullptr;
+    jfieldID feedback_ = nullptr;
+    jfieldID accountingToken_ = nullptr;
+    jfieldID groupId_ = nullptr;
+    jbyteArray array_ = nullptr;
+};
+
+#endif

@@ -1,0 +1,26 @@
+// One native response record (completion code and reason of one destination)
+// into one Java "com/zel/zt/ZTResponseRecord". Built on the first element of the
+// Java array; its identifiers serve every element.
+#ifndef NATIVE_ZTRR_H
+#define NATIVE_ZTRR_H
+
+#include <jni.h>
+
+#include "ztm.h"
+
+class NativeZTRR {
+public:
+    NativeZTRR(JNIEnv* env, jobject record);
+    ~NativeZTRR() = default;
+
+    // Response records only go from native to Java.
+    void Initialise(ZTRR*, jobject) {}
+    void SetJavaZTRR(ZTRR record, jobject javaRecord);
+
+private:
+    JNIEnv* env_;
+    jfieldID completionCode_ = nullptr;
+    jfieldID reason_ = nullptr;
+};
+
+#endif

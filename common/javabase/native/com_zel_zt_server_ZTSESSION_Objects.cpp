@@ -1,0 +1,167 @@
+// Object verbs of com.zel.zt.server.ZTSESSION: open, close, inquire, set.
+#include <jni.h>
+
+#include "JniGuards.h"
+#include "NativeError.h"
+#include "NativeTrace.h"
+#include "NativeUtil.h"
+#include "NativeZTOD.h"
+#include "VerbFrame.h"
+#include "ztm.h"
+
+static const char* const clsname = "com.zel.zt.server_ZTSESSION";
+
+namespace {
+
+// A count that does not fit its Java array would let the queue manager read or
+// write outside it; such a call is refused before anything is touched.
+bool fits(JNIEnv* env, jarray array, jint count) {
+    if (count < 0) {
+        return false;
+    }
+    if (array == nullptr) {
+        return count == 0;
+    }
+    return count <= env->GetArrayLength(array);
+}
+
+void requireFits(Verb& verb, jintArray selectors, jint selectorCount, jintArray intAttrs,
+                 jint intAttrCount, jbyteArray charAttrs, jint charAttrLength) {
+    if (!fits(verb.env, selectors, selectorCount) || !fits(verb.env, intAttrs, intAttrCount) ||
+        !fits(verb.env, charAttrs, charAttrLength)) {
+        verb.line("***********Count larger than its array");
+        throw NativeError();
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv* env, jobject, jint hconn,
+                                                                 jobject objDesc, jint options,
+                                                                 jobject hobjH, jobject compCodeH,
+                                                                 jobject reasonH) {
+    runHolderFirstVerb(env, clsname, "_ZTOPEN", compCodeH, reasonH, [&](Verb& verb) {
+        NativeZTOD od(env, objDesc);
+        ZTOD record;
+        od.Initialise(&record);
+        verb.value("Options is ", options);
+        ZTLONG hobj = 0;
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTOPEN(hconn, &record, options, &hobj, &compCode, &reason);
+        verb.value("CompCode is ", compCode);
+        verb.value("Reason:", reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        if (writesOutputs(compCode)) {
+            verb.set(hobjH, hobj);
+            od.SetJavaZTOD(record);
+        }
+        verb.exit();
+    });
+}
+
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(JNIEnv* env, jobject,
+                                                                  jint hconn, jobject hobjH,
+                                                                  jint options, jobject compCodeH,
+                                                                  jobject reasonH) {
+    runScopeFirstVerb(env, clsname, "_ZTCLOSE", compCodeH, reasonH, [&](Verb& verb) {
+        ZTLONG hobj = verb.get(hobjH);
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTCLOSE(hconn, &hobj, options, &compCode, &reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        if (writesOutputs(compCode)) {
+            verb.set(hobjH, hobj);
+        }
+        verb.exit();
+    });
+}
+
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ(
+    JNIEnv* env, jobject, jint hconn, jint hobj, jint selectorCount, jintArray selectors,
+    jint intAttrCount, jintArray intAttrs, jint charAttrLength, jbyteArray charAttrs,
+    jobject compCodeH, jobject reasonH) {
+    runHolderFirstVerb(env, clsname, "_ZTINQ", compCodeH, reasonH, [&](Verb& verb) {
+        requireFits(verb, selectors, selectorCount, intAttrs, intAttrCount, charAttrs,
+                    charAttrLength);
+        IntArrayElements selectorBuffer(env, selectors, GetIntArrayElements(env, selectors));
+        IntArrayElements intAttrBuffer(env, intAttrs, GetIntArrayElements(env, intAttrs));
+        ByteArrayElements charAttrBuffer(env, charAttrs, GetByteArrayElements(env, charAttrs));
+        if (selectorBuffer.missing() || intAttrBuffer.missing() || charAttrBuffer.missing()) {
+            throw NativeError();
+        }
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTINQ(hconn, hobj, selectorCount, selectorBuffer.get(), intAttrCount, intAttrBuffer.get(),
+              charAttrLength, reinterpret_cast<char*>(charAttrBuffer.get()), &compCode, &reason);
+        verb.value("CompCode: ", compCode);
+        verb.value("Reason:", reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        // Whatever the completion code, exactly `count` elements go back.
+        if (intAttrBuffer.get() != nullptr) {
+            env->SetIntArrayRegion(intAttrs, 0, intAttrCount, intAttrBuffer.get());
+        }
+        if (selectorBuffer.get() != nullptr) {
+            env->SetIntArrayRegion(selectors, 0, selectorCount, selectorBuffer.get());
+        }
+        if (charAttrBuffer.get() != nullptr) {
+            env->SetByteArrayRegion(charAttrs, 0, charAttrLength, charAttrBuffer.get());
+        }
+        ExceptionStash::park(env);
+        verb.exit();
+    });
+}
+
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTSET(
+    JNIEnv* env, jobject, jint hconn, jint hobj, jint selectorCount, jintArray selectors,
+    jint intAttrCount, jintArray intAttrs, jint charAttrLength, jbyteArray charAttrs,
+    jobject compCodeH, jobject reasonH) {
+    runHolderFirstVerb(env, clsname, "_ZTSET", compCodeH, reasonH, [&](Verb& verb) {
+        requireFits(verb, selectors, selectorCount, intAttrs, intAttrCount, charAttrs,
+                    charAttrLength);
+        // Released without copying back: the Java arrays never change.
+        ByteArrayElements charAttrBuffer(env, charAttrs);
+        IntArrayElements selectorBuffer(env, selectors);
+        IntArrayElements intAttrBuffer(env, intAttrs);
+        if (selectorBuffer.missing() || intAttrBuffer.missing() || charAttrBuffer.missing()) {
+            throw NativeError();
+        }
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        ZTSET(hconn, hobj, selectorCount, selectorBuffer.get(), intAttrCount, intAttrBuffer.get(),
+              charAttrLength, reinterpret_cast<char*>(charAttrBuffer.get()), &compCode, &reason);
+        verb.value("CompCode is ", compCode);
+        verb.value("Reason:", reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        verb.exit();
+    });
+}
+
+// Alternate forms this platform does not support: one trace line, nothing else.
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__IIIILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
+    JNIEnv* env, jobject, jint, jint, jint, jint, jobject, jobject) {
+    ExceptionStash stash(env);
+    try {
+        NativeTrace trace(env);
+        trace.trace(2, "_ZTINQ(alternate)", "This should never be called outside Zenthra/Midrex ");
+    } catch (...) {
+        // Nothing to report into: this form writes no holder.
+    }
+    return 0;
+}
+
+JNIEXPORT void JNICALL
+Java_com_zel_zt_server_ZTSESSION__1ZTSET__IIILjava_lang_String_2ILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
+    JNIEnv* env, jobject, jint, jint, jint, jstring, jint, jobject, jobject) {
+    ExceptionStash stash(env);
+    try {
+        NativeTrace trace(env);
+        trace.trace(2, "_ZTSET(alternate)", "This should never be called outside Zenthra/Midrex ");
+    } catch (...) {
+        // Nothing to report into: this form writes no holder.
+    }
+}
+
+}  // extern "C"
