@@ -1,0 +1,423 @@
+// XID conversion and the XA natives of com.zel.zt.server.ZTXAi.
+//
+// These natives report their own failures as one line on standard error and
+// the result -1; any other result is the XA code of the switch entry, passed
+// back untouched. A Java exception raised by a JNI call is left pending for
+// the caller. They reach the queue manager only through swch, so a Java
+// caller gets exactly what a native transaction manager using the switch gets.
+#include "ZTXAiMethods.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// A local reference, deleted when the scope ends: the recover verb makes
+// several per record, and an array of many records must not exhaust the
+// native frame's capacity.
+template <typename T>
+class LocalRef {
+public:
+    LocalRef(JNIEnv* env, T ref) : env_(env), ref_(ref) {}
+    ~LocalRef()
+    {
+        if (ref_ != nullptr) {
+            env_->DeleteLocalRef(ref_);
+        }
+    }
+    LocalRef(const LocalRef&) = delete;
+    LocalRef& operator=(const LocalRef&) = delete;
+
+    T get() const { return ref_; }
+
+private:
+    JNIEnv* env_;
+    T ref_;
+};
+
+// Elements of a Java byte array, released without copying anything back.
+class ByteElements {
+public:
+    ByteElements(JNIEnv* env, jbyteArray array)
+        : env_(env), array_(array), elements_(env->GetByteArrayElements(array, nullptr))
+    {
+    }
+    ~ByteElements()
+    {
+        if (elements_ != nullptr) {
+            env_->ReleaseByteArrayElements(array_, elements_, JNI_ABORT);
+        }
+    }
+    ByteElements(const ByteElements&) = delete;
+    ByteElements& operator=(const ByteElements&) = delete;
+
+    const jbyte* get() const { return elements_; }
+
+private:
+    JNIEnv* env_;
+    jbyteArray array_;
+    jbyte* elements_;
+};
+
+// Modified UTF-8 characters of a Java string, released when the scope ends.
+class UtfChars {
+public:
+    UtfChars(JNIEnv* env, jstring string)
+        : env_(env), string_(string), chars_(env->GetStringUTFChars(string, nullptr))
+    {
+    }
+    ~UtfChars()
+    {
+        if (chars_ != nullptr) {
+            env_->ReleaseStringUTFChars(string_, chars_);
+        }
+    }
+    UtfChars(const UtfChars&) = delete;
+    UtfChars& operator=(const UtfChars&) = delete;
+
+    const char* get() const { return chars_; }
+
+private:
+    JNIEnv* env_;
+    jstring string_;
+    const char* chars_;
+};
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+using XidBuffer = std::unique_ptr<XID[], FreeDeleter>;
+
+// The texts for one of the two byte parts of an XID.
+struct XidPart {
+    jsize limit;
+    const char* method;
+    const char* noMethod;
+    const char* noArray;
+    const char* tooBig;
+    const char* noElements;
+};
+
+const XidPart kGtrid = {
+    MAXGTRIDSIZE,
+    "getGlobalTransactionId",
+    "failed to get methodID for xid.getGlobalTransactionId()\n",
+    "failed to get globalTransactionId from xid\n",
+    "gtrid too big (%d)\n",
+    "failed to get array elements for gtrid\n",
+};
+
+const XidPart kBqual = {
+    MAXBQUALSIZE,
+    "getBranchQualifier",
+    "failed to get methodID for xid.getBranchQualifier()\n",
+    "failed to get branch qualifer from xid\n",
+    "bqual too big (%d)\n",
+    "failed to get array elements for bqual\n",
+};
+
+// Copies one part's bytes to dest and stores its length, once the length has
+// passed the XA limit. 0, or -1 after the part's message.
+int copyXidPart(JNIEnv* env, jobject jxid, jclass cls, const XidPart& part, long* length,
+                char* dest)
+{
+    jmethodID mid = env->GetMethodID(cls, part.method, "()[B");
+    if (mid == nullptr || env->ExceptionCheck()) {
+        std::fputs(part.noMethod, stderr);
+        return -1;
+    }
+    LocalRef<jbyteArray> array(env, static_cast<jbyteArray>(env->CallObjectMethod(jxid, mid)));
+    if (array.get() == nullptr || env->ExceptionCheck()) {
+        std::fputs(part.noArray, stderr);
+        return -1;
+    }
+    jsize n = env->GetArrayLength(array.get());
+    if (n > part.limit) {
+        std::fprintf(stderr, part.tooBig, static_cast<int>(n));
+        return -1;
+    }
+    *length = n;
+    ByteElements elements(env, array.get());
+    if (elements.get() == nullptr) {
+        std::fputs(part.noElements, stderr);
+        return -1;
+    }
+    std::memcpy(dest, elements.get(), static_cast<size_t>(n));
+    return 0;
+}
+
+// A byte part of a record from the queue manager: refused when its length
+// would take the copy outside the record.
+bool partLengthValid(const char* what, long length, long limit)
+{
+    if (length < 0 || length > limit) {
+        std::fprintf(stderr, "%s length out of range (%ld)\n", what, length);
+        return false;
+    }
+    return true;
+}
+
+jbyteArray newByteArray(JNIEnv* env, const char* bytes, long length)
+{
+    jbyteArray array = env->NewByteArray(static_cast<jsize>(length));
+    if (array != nullptr) {
+        env->SetByteArrayRegion(array, 0, static_cast<jsize>(length),
+                                reinterpret_cast<const jbyte*>(bytes));
+    }
+    return array;
+}
+
+// The flags word is a set of bits: a Java int goes to the entry's long
+// without sign extension, so TMASYNC stays 0x80000000 on 64-bit too.
+long xaFlags(jint flags)
+{
+    return static_cast<long>(static_cast<unsigned long>(static_cast<std::uint32_t>(flags)));
+}
+
+using StringEntry = int (*xa_switch_t::*)(char*, int, long);
+using XidEntry = int (*xa_switch_t::*)(XID*, int, long);
+
+jint stringVerb(JNIEnv* env, jstring qmgrName, jint rmid, jint flags, const char* verb,
+                StringEntry entry)
+{
+    if (qmgrName == nullptr) {
+        std::fprintf(stderr, "%s: qmgrName is null\n", verb);
+        return -1;
+    }
+    UtfChars chars(env, qmgrName);
+    if (chars.get() == nullptr) {
+        std::fprintf(stderr, "%s: failed to get string from qmgrName\n", verb);
+        return -1;
+    }
+    return (swch->*entry)(const_cast<char*>(chars.get()), rmid, xaFlags(flags));
+}
+
+jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb, XidEntry entry)
+{
+    if (jxid == nullptr) {
+        std::fprintf(stderr, "%s: xid is null\n", verb);
+        return -1;
+    }
+    XID xid;
+    int rc = javaToCxid(env, jxid, &xid);
+    if (rc != 0) {
+        std::fprintf(stderr, "%s: failed to convert xid\n", verb);
+        return rc;
+    }
+    if (env->ExceptionCheck()) {
+        return -1;
+    }
+    return (swch->*entry)(&xid, rmid, xaFlags(flags));
+}
+
+} // namespace
+
+extern "C" {
+
+int javaToCxid(JNIEnv* env, jobject jxid, XID* xid)
+{
+    // GetObjectClass requires an object; a null one is refused here.
+    if (jxid == nullptr) {
+        std::fputs("failed to get class of xid (null)\n", stderr);
+        return -1;
+    }
+    LocalRef<jclass> cls(env, env->GetObjectClass(jxid));
+    jmethodID getFormatId = env->GetMethodID(cls.get(), "getFormatId", "()I");
+    if (getFormatId == nullptr || env->ExceptionCheck()) {
+        std::fputs("failed to get methodID for xid.getFormatId()\n", stderr);
+        return -1;
+    }
+    xid->formatID = env->CallIntMethod(jxid, getFormatId);
+    if (env->ExceptionCheck()) {
+        // No line end: the verb's own message follows on the same line.
+        std::fputs("call to getFormatId failed", stderr);
+        return -1;
+    }
+    if (copyXidPart(env, jxid, cls.get(), kGtrid, &xid->gtrid_length, xid->data) != 0) {
+        return -1;
+    }
+    if (copyXidPart(env, jxid, cls.get(), kBqual, &xid->bqual_length,
+                    xid->data + xid->gtrid_length) != 0) {
+        return -1;
+    }
+    return 0;
+}
+
+jobject cXidToJava(JNIEnv* env, XID xid)
+{
+    if (!partLengthValid("gtrid", xid.gtrid_length, MAXGTRIDSIZE) ||
+        !partLengthValid("bqual", xid.bqual_length, MAXBQUALSIZE)) {
+        return nullptr;
+    }
+    LocalRef<jclass> cls(env, env->FindClass("com/zel/zt/ZTXid"));
+    if (env->ExceptionCheck()) {
+        return nullptr;
+    }
+    if (cls.get() == nullptr) {
+        std::fputs("failed to find ZTXid class\n", stderr);
+        return nullptr;
+    }
+    jmethodID ctor = env->GetMethodID(cls.get(), "<init>", "(I[B[B)V");
+    if (env->ExceptionCheck()) {
+        return nullptr;
+    }
+    if (ctor == nullptr) {
+        std::fputs("failed to get methodID for ZTXid constructor\n", stderr);
+        return nullptr;
+    }
+    LocalRef<jbyteArray> gtrid(env, newByteArray(env, xid.data, xid.gtrid_length));
+    if (gtrid.get() == nullptr) {
+        std::fputs("failed to create byte array for gtrid\n", stderr);
+        return nullptr;
+    }
+    if (env->ExceptionCheck()) {
+        return nullptr;
+    }
+    LocalRef<jbyteArray> bqual(
+        env, newByteArray(env, xid.data + xid.gtrid_length, xid.bqual_length));
+    if (bqual.get() == nullptr) {
+        std::fputs("failed to create byte array for bqual\n", stderr);
+        return nullptr;
+    }
+    if (env->ExceptionCheck()) {
+        return nullptr;
+    }
+    jobject result = env->NewObject(cls.get(), ctor, static_cast<jint>(xid.formatID), gtrid.get(),
+                                    bqual.get());
+    if (env->ExceptionCheck()) {
+        return nullptr;
+    }
+    if (result == nullptr) {
+        std::fputs("failed to create an instance of ZTXid\n", stderr);
+        return nullptr;
+    }
+    return result;
+}
+
+void debugXid(XID* xid)
+{
+    if (xid == nullptr) {
+        std::printf("xid: null\n");
+        std::fflush(stdout);
+        return;
+    }
+    // Print only bytes inside the record, whatever the lengths claim.
+    long gtrid = xid->gtrid_length < 0 ? 0 : xid->gtrid_length;
+    if (gtrid > XIDDATASIZE) {
+        gtrid = XIDDATASIZE;
+    }
+    long bqual = xid->bqual_length < 0 ? 0 : xid->bqual_length;
+    if (bqual > XIDDATASIZE - gtrid) {
+        bqual = XIDDATASIZE - gtrid;
+    }
+    std::printf("xid: format=%d\n", static_cast<int>(xid->formatID));
+    // A byte is signed: 0x80 and above widen to ffffff80 and so on.
+    for (long i = 0; i < gtrid; ++i) {
+        std::printf("%x ", static_cast<unsigned>(static_cast<int>(static_cast<signed char>(xid->data[i]))));
+    }
+    std::printf("\n");
+    for (long i = 0; i < bqual; ++i) {
+        std::printf("%x ", static_cast<unsigned>(static_cast<int>(static_cast<signed char>(xid->data[gtrid + i]))));
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1open_1N(JNIEnv* env, jclass,
+                                                                jstring qmgrName, jint rmid,
+                                                                jint flags)
+{
+    return stringVerb(env, qmgrName, rmid, flags, "xa_open()", &xa_switch_t::xa_open_entry);
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1close_1N(JNIEnv* env, jclass,
+                                                                 jstring qmgrName, jint rmid,
+                                                                 jint flags)
+{
+    return stringVerb(env, qmgrName, rmid, flags, "xa_close()", &xa_switch_t::xa_close_entry);
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv* env, jclass,
+                                                                 jobject xid, jint rmid,
+                                                                 jint flags)
+{
+    return xidVerb(env, xid, rmid, flags, "xa_start", &xa_switch_t::xa_start_entry);
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1end_1N(JNIEnv* env, jclass, jobject xid,
+                                                               jint rmid, jint flags)
+{
+    return xidVerb(env, xid, rmid, flags, "xa_end", &xa_switch_t::xa_end_entry);
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1prepare_1N(JNIEnv* env, jclass,
+                                                                   jobject xid, jint rmid,
+                                                                   jint flags)
+{
+    return xidVerb(env, xid, rmid, flags, "xa_prepare", &xa_switch_t::xa_prepare_entry);
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1commit_1N(JNIEnv* env, jclass,
+                                                                  jobject xid, jint rmid,
+                                                                  jint flags)
+{
+    return xidVerb(env, xid, rmid, flags, "xa_commit", &xa_switch_t::xa_commit_entry);
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1rollback_1N(JNIEnv* env, jclass,
+                                                                    jobject xid, jint rmid,
+                                                                    jint flags)
+{
+    return xidVerb(env, xid, rmid, flags, "xa_rollback", &xa_switch_t::xa_rollback_entry);
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1forget_1N(JNIEnv* env, jclass,
+                                                                  jobject xid, jint rmid,
+                                                                  jint flags)
+{
+    return xidVerb(env, xid, rmid, flags, "xa_forget", &xa_switch_t::xa_forget_entry);
+}
+
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, jclass,
+                                                                   jobjectArray xids, jint rmid,
+                                                                   jint flags)
+{
+    if (xids == nullptr) {
+        std::fputs("xa_recover: xids is null\n", stderr);
+        return -1;
+    }
+    jsize count = env->GetArrayLength(xids);
+    // At least one record, so an empty array still reaches the entry, with
+    // count 0, whatever the allocator does with a request for nothing.
+    XidBuffer buffer(static_cast<XID*>(
+        std::calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(XID))));
+    if (!buffer) {
+        std::fputs("no space for xid buffer\n", stderr);
+        return -1;
+    }
+    int n = swch->xa_recover_entry(buffer.get(), count, rmid, xaFlags(flags));
+    if (n <= 0) {
+        return n;
+    }
+    // The buffer holds count records: a larger answer is not read past it.
+    if (n > count) {
+        n = count;
+    }
+    for (jsize i = 0; i < n; ++i) {
+        LocalRef<jobject> jxid(env, cXidToJava(env, buffer[i]));
+        if (jxid.get() == nullptr) {
+            std::fputs("failed to create java xid\n", stderr);
+            return n;
+        }
+        env->SetObjectArrayElement(xids, i, jxid.get());
+        if (env->ExceptionCheck()) {
+            return -1;
+        }
+    }
+    return n;
+}
+
+} // extern "C"

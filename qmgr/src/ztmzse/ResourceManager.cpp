@@ -1,0 +1,385 @@
+#include "ResourceManager.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ztm_xa_control.h"
+
+namespace ztmzse {
+
+namespace {
+
+// The flags a caller may give: asynchronous calls are not offered (the
+// switch does not announce TMUSEASYNC), so TMASYNC is answered apart.
+constexpr long kStartFlags = TMJOIN | TMRESUME | TMNOWAIT;
+constexpr long kEndFlags = TMSUCCESS | TMFAIL | TMSUSPEND;
+constexpr long kCommitFlags = TMONEPHASE | TMNOWAIT;
+constexpr long kRecoverFlags = TMSTARTRSCAN | TMENDRSCAN;
+
+} // namespace
+
+ResourceManager& resourceManager()
+{
+    static ResourceManager rm;
+    return rm;
+}
+
+ResourceManager::Key ResourceManager::keyOf(const XID& xid)
+{
+    Key key(reinterpret_cast<const char*>(&xid.formatID), sizeof xid.formatID);
+    key.append(reinterpret_cast<const char*>(&xid.gtrid_length), sizeof xid.gtrid_length);
+    key.append(reinterpret_cast<const char*>(&xid.bqual_length), sizeof xid.bqual_length);
+    key.append(xid.data, static_cast<std::size_t>(xid.gtrid_length + xid.bqual_length));
+    return key;
+}
+
+bool ResourceManager::validXid(const XID* xid)
+{
+    // A format of -1 is the null XID; a branch needs a gtrid.
+    return xid != nullptr && xid->formatID != -1 && xid->gtrid_length >= 1 &&
+           xid->gtrid_length <= MAXGTRIDSIZE && xid->bqual_length >= 0 &&
+           xid->bqual_length <= MAXBQUALSIZE;
+}
+
+int ResourceManager::checkCall(const XID* xid, int rmid, long flags, long allowed) const
+{
+    if (open_.count(rmid) == 0) {
+        return XAER_PROTO;
+    }
+    if ((flags & TMASYNC) != 0) {
+        return XAER_ASYNC;
+    }
+    if ((flags & ~allowed) != 0 || !validXid(xid)) {
+        return XAER_INVAL;
+    }
+    return XA_OK;
+}
+
+ResourceManager::Branch* ResourceManager::find(const XID* xid)
+{
+    auto it = branches_.find(keyOf(*xid));
+    return it == branches_.end() ? nullptr : &it->second;
+}
+
+bool ResourceManager::associatedAnywhere(std::thread::id thread) const
+{
+    return std::any_of(branches_.begin(), branches_.end(), [thread](const auto& entry) {
+        return entry.second.associated.count(thread) != 0;
+    });
+}
+
+void ResourceManager::finish(std::map<Key, Branch>::iterator it)
+{
+    branches_.erase(it);
+}
+
+int ResourceManager::open(const char* openString, int rmid, long flags)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if ((flags & TMASYNC) != 0) {
+        return XAER_ASYNC;
+    }
+    if (flags != TMNOFLAGS || openString == nullptr) {
+        return XAER_INVAL;
+    }
+    // Opening an open resource manager again is allowed and changes nothing.
+    open_.emplace(rmid, openString);
+    return XA_OK;
+}
+
+int ResourceManager::close(const char*, int rmid, long flags)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if ((flags & TMASYNC) != 0) {
+        return XAER_ASYNC;
+    }
+    if (flags != TMNOFLAGS) {
+        return XAER_INVAL;
+    }
+    const std::thread::id self = std::this_thread::get_id();
+    for (const auto& entry : branches_) {
+        if (entry.second.associated.count(self) != 0 || entry.second.suspended.count(self) != 0) {
+            return XAER_PROTO;
+        }
+    }
+    open_.erase(rmid);
+    scans_.erase({self, rmid});
+    return XA_OK;
+}
+
+int ResourceManager::start(const XID* xid, int rmid, long flags)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (int rc = checkCall(xid, rmid, flags, kStartFlags); rc != XA_OK) {
+        return rc;
+    }
+    if ((flags & TMJOIN) != 0 && (flags & TMRESUME) != 0) {
+        return XAER_INVAL;
+    }
+    const std::thread::id self = std::this_thread::get_id();
+    // One branch at a time per thread.
+    if (associatedAnywhere(self)) {
+        return XAER_PROTO;
+    }
+    Branch* branch = find(xid);
+    if ((flags & (TMJOIN | TMRESUME)) == 0) {
+        if (branch != nullptr) {
+            return XAER_DUPID;
+        }
+        Branch created;
+        created.xid = *xid;
+        created.sequence = nextSequence_++;
+        created.associated.insert(self);
+        branches_.emplace(keyOf(*xid), std::move(created));
+        return XA_OK;
+    }
+    if (branch == nullptr) {
+        return XAER_NOTA;
+    }
+    if (branch->state == State::Prepared || branch->state == State::Heuristic) {
+        return XAER_PROTO;
+    }
+    if ((flags & TMRESUME) != 0) {
+        // Associations do not migrate: only the suspending thread resumes.
+        if (branch->suspended.erase(self) == 0) {
+            return XAER_PROTO;
+        }
+    } else if (branch->rollbackOnly) {
+        return XA_RBROLLBACK;
+    }
+    branch->associated.insert(self);
+    branch->state = State::Active;
+    return XA_OK;
+}
+
+int ResourceManager::end(const XID* xid, int rmid, long flags)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (int rc = checkCall(xid, rmid, flags, kEndFlags); rc != XA_OK) {
+        return rc;
+    }
+    const long how = flags & kEndFlags;
+    if (how != TMSUCCESS && how != TMFAIL && how != TMSUSPEND) {
+        return XAER_INVAL;
+    }
+    Branch* branch = find(xid);
+    if (branch == nullptr) {
+        return XAER_NOTA;
+    }
+    const std::thread::id self = std::this_thread::get_id();
+    const bool active = branch->associated.count(self) != 0;
+    const bool suspended = branch->suspended.count(self) != 0;
+    // A suspended association may be ended, not suspended again.
+    if (!active && !(suspended && how != TMSUSPEND)) {
+        return XAER_PROTO;
+    }
+    if (how == TMSUSPEND) {
+        branch->associated.erase(self);
+        branch->suspended.insert(self);
+        return branch->rollbackOnly ? XA_RBROLLBACK : XA_OK;
+    }
+    branch->associated.erase(self);
+    branch->suspended.erase(self);
+    if (how == TMFAIL) {
+        branch->rollbackOnly = true;
+    }
+    if (branch->associated.empty() && branch->suspended.empty()) {
+        branch->state = State::Idle;
+    }
+    return (how == TMSUCCESS && branch->rollbackOnly) ? XA_RBROLLBACK : XA_OK;
+}
+
+int ResourceManager::prepare(const XID* xid, int rmid, long flags)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (int rc = checkCall(xid, rmid, flags, TMNOFLAGS); rc != XA_OK) {
+        return rc;
+    }
+    auto it = branches_.find(keyOf(*xid));
+    if (it == branches_.end()) {
+        return XAER_NOTA;
+    }
+    Branch& branch = it->second;
+    if (branch.state != State::Idle) {
+        return XAER_PROTO;
+    }
+    if (branch.rollbackOnly) {
+        finish(it);
+        return XA_RBROLLBACK;
+    }
+    branch.state = State::Prepared;
+    return XA_OK;
+}
+
+int ResourceManager::commit(const XID* xid, int rmid, long flags)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (int rc = checkCall(xid, rmid, flags, kCommitFlags); rc != XA_OK) {
+        return rc;
+    }
+    auto it = branches_.find(keyOf(*xid));
+    if (it == branches_.end()) {
+        return XAER_NOTA;
+    }
+    Branch& branch = it->second;
+    if (branch.state == State::Heuristic) {
+        return branch.heuristicOutcome;
+    }
+    const bool onePhase = (flags & TMONEPHASE) != 0;
+    if (onePhase ? branch.state != State::Idle : branch.state != State::Prepared) {
+        return XAER_PROTO;
+    }
+    if (branch.rollbackOnly) {
+        finish(it);
+        return XA_RBROLLBACK;
+    }
+    finish(it);
+    return XA_OK;
+}
+
+int ResourceManager::rollback(const XID* xid, int rmid, long flags)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (int rc = checkCall(xid, rmid, flags, TMNOFLAGS); rc != XA_OK) {
+        return rc;
+    }
+    auto it = branches_.find(keyOf(*xid));
+    if (it == branches_.end()) {
+        return XAER_NOTA;
+    }
+    Branch& branch = it->second;
+    if (!branch.associated.empty()) {
+        return XAER_PROTO;
+    }
+    if (branch.state == State::Heuristic) {
+        return branch.heuristicOutcome;
+    }
+    finish(it);
+    return XA_OK;
+}
+
+int ResourceManager::forget(const XID* xid, int rmid, long flags)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (int rc = checkCall(xid, rmid, flags, TMNOFLAGS); rc != XA_OK) {
+        return rc;
+    }
+    auto it = branches_.find(keyOf(*xid));
+    if (it == branches_.end()) {
+        return XAER_NOTA;
+    }
+    if (it->second.state != State::Heuristic) {
+        return XAER_PROTO;
+    }
+    finish(it);
+    return XA_OK;
+}
+
+int ResourceManager::recover(XID* xids, long count, int rmid, long flags)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (open_.count(rmid) == 0) {
+        return XAER_PROTO;
+    }
+    if ((flags & ~kRecoverFlags) != 0 || count < 0 || (xids == nullptr && count > 0)) {
+        return XAER_INVAL;
+    }
+    const auto scanKey = std::make_pair(std::this_thread::get_id(), rmid);
+    if ((flags & TMSTARTRSCAN) != 0) {
+        // The branches in doubt now, in the order they began.
+        std::vector<const Branch*> doubt;
+        for (const auto& entry : branches_) {
+            if (entry.second.state == State::Prepared || entry.second.state == State::Heuristic) {
+                doubt.push_back(&entry.second);
+            }
+        }
+        std::sort(doubt.begin(), doubt.end(),
+                  [](const Branch* a, const Branch* b) { return a->sequence < b->sequence; });
+        Scan scan;
+        for (const Branch* branch : doubt) {
+            scan.xids.push_back(branch->xid);
+        }
+        scans_[scanKey] = std::move(scan);
+    }
+    auto it = scans_.find(scanKey);
+    if (it == scans_.end()) {
+        return XAER_INVAL;
+    }
+    Scan& scan = it->second;
+    const std::size_t left = scan.xids.size() - scan.next;
+    const std::size_t n = std::min(left, static_cast<std::size_t>(count));
+    if (n > 0) {
+        std::copy_n(scan.xids.begin() + static_cast<std::ptrdiff_t>(scan.next), n, xids);
+    }
+    scan.next += n;
+    if ((flags & TMENDRSCAN) != 0) {
+        scans_.erase(it);
+    }
+    return static_cast<int>(n);
+}
+
+int ResourceManager::complete(int* handle, int* retval, int rmid, long)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (open_.count(rmid) == 0) {
+        return XAER_PROTO;
+    }
+    (void)handle;
+    (void)retval;
+    // No call is ever made asynchronously, so no handle is outstanding.
+    return XAER_INVAL;
+}
+
+int ResourceManager::heuristic(const XID* xid, int outcome)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!validXid(xid) || (outcome != XA_HEURCOM && outcome != XA_HEURRB)) {
+        return -1;
+    }
+    Branch* branch = find(xid);
+    if (branch == nullptr || branch->state != State::Prepared) {
+        return -1;
+    }
+    branch->state = State::Heuristic;
+    branch->heuristicOutcome = outcome;
+    return 0;
+}
+
+int ResourceManager::branchState(const XID* xid)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!validXid(xid)) {
+        return ZTXA_BRANCH_NONE;
+    }
+    const Branch* branch = find(xid);
+    if (branch == nullptr) {
+        return ZTXA_BRANCH_NONE;
+    }
+    switch (branch->state) {
+    case State::Active:
+        return ZTXA_BRANCH_ACTIVE;
+    case State::Idle:
+        return branch->rollbackOnly ? ZTXA_BRANCH_ROLLBACK_ONLY : ZTXA_BRANCH_IDLE;
+    case State::Prepared:
+        return ZTXA_BRANCH_PREPARED;
+    case State::Heuristic:
+        return ZTXA_BRANCH_HEURISTIC;
+    }
+    return ZTXA_BRANCH_NONE;
+}
+
+int ResourceManager::branchCount()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(branches_.size());
+}
+
+void ResourceManager::reset()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_.clear();
+    branches_.clear();
+    scans_.clear();
+}
+
+} // namespace ztmzse

@@ -1,0 +1,79 @@
+// The queue manager as an XA resource manager: the table of transaction
+// branches keyed by XID, with the XA rules for each call.
+#ifndef ZTMZSE_RESOURCE_MANAGER_H
+#define ZTMZSE_RESOURCE_MANAGER_H
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "ztm.h"
+
+namespace ztmzse {
+
+class ResourceManager {
+public:
+    int open(const char* openString, int rmid, long flags);
+    int close(const char* closeString, int rmid, long flags);
+    int start(const XID* xid, int rmid, long flags);
+    int end(const XID* xid, int rmid, long flags);
+    int prepare(const XID* xid, int rmid, long flags);
+    int commit(const XID* xid, int rmid, long flags);
+    int rollback(const XID* xid, int rmid, long flags);
+    int forget(const XID* xid, int rmid, long flags);
+    int recover(XID* xids, long count, int rmid, long flags);
+    int complete(int* handle, int* retval, int rmid, long flags);
+
+    // Administration and inspection (the test control API).
+    int heuristic(const XID* xid, int outcome);
+    int branchState(const XID* xid);
+    int branchCount();
+    void reset();
+
+private:
+    enum class State { Active, Idle, Prepared, Heuristic };
+
+    struct Branch {
+        XID xid{};
+        std::uint64_t sequence = 0; // creation order, the order recover lists
+        State state = State::Active;
+        bool rollbackOnly = false;
+        int heuristicOutcome = 0; // XA_HEURCOM or XA_HEURRB once heuristic
+        std::set<std::thread::id> associated;
+        std::set<std::thread::id> suspended;
+    };
+
+    struct Scan {
+        std::vector<XID> xids;
+        std::size_t next = 0;
+    };
+
+    using Key = std::string;
+    static Key keyOf(const XID& xid);
+    static bool validXid(const XID* xid);
+
+    // Common checks of the calls that name one branch: the resource manager
+    // open, no asynchronous mode, only the allowed flag bits, a well-formed
+    // XID. 0 when they pass, else the XA code to return.
+    int checkCall(const XID* xid, int rmid, long flags, long allowed) const;
+    Branch* find(const XID* xid);
+    bool associatedAnywhere(std::thread::id thread) const;
+    void finish(std::map<Key, Branch>::iterator it);
+
+    std::mutex mutex_;
+    std::map<int, std::string> open_; // rmid -> open string
+    std::map<Key, Branch> branches_;
+    std::map<std::pair<std::thread::id, int>, Scan> scans_;
+    std::uint64_t nextSequence_ = 1;
+};
+
+ResourceManager& resourceManager();
+
+} // namespace ztmzse
+
+#endif // ZTMZSE_RESOURCE_MANAGER_H
