@@ -6,7 +6,15 @@
 
 #include <jni.h>
 
+#include <cstdlib>
+
 #include "NativeUtil.h"
+
+// Native record arrays are calloc'ed (zeroed, and the count times size product
+// checked for overflow) and freed by their owning converter.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
 
 inline void copyStringField(JNIEnv* env, jobject obj, jfieldID id, jstring& slot,
                             char* destination, int width) {

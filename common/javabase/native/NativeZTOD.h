@@ -7,14 +7,10 @@
 
 #include <jni.h>
 
-#include <cstdlib>
 #include <memory>
 
+#include "FieldCopy.h"
 #include "ztm.h"
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
 
 class NativeZTOD {
 public:

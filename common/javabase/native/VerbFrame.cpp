@@ -1,5 +1,7 @@
 #include "VerbFrame.h"
 
+#include "NativeError.h"
+
 jint Verb::get(jobject holder) const {
     if (pint.xFieldID == nullptr || holder == nullptr) {
         return 0;
@@ -11,6 +13,23 @@ void Verb::set(jobject holder, jint number) const {
     if (pint.xFieldID != nullptr && holder != nullptr) {
         env->SetIntField(holder, pint.xFieldID, number);
     }
+}
+
+void requireArrayHolds(const Verb& verb, jarray array, jint count) {
+    const bool holds = count >= 0 && (array == nullptr ? count == 0
+                                                        : count <= verb.env->GetArrayLength(array));
+    if (!holds) {
+        verb.trace.trace(2, verb.methodName, "***********Length larger than its array", count);
+        throw NativeError();
+    }
+}
+
+void requireMessageBuffer(const Verb& verb, jbyteArray array, jint length) {
+    if (array == nullptr) {
+        verb.trace.trace(2, verb.methodName, "***********No message buffer");
+        throw NativeError();
+    }
+    requireArrayHolds(verb, array, length);
 }
 
 void reportBridgeFailure(JNIEnv* env, const NativePint* pint, jobject compCodeHolder,

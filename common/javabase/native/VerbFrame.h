@@ -46,6 +46,13 @@ public:
     const char* const methodName;
 };
 
+// A count or length that does not fit its Java array would let the queue
+// manager read or write outside it: such a call is refused (NativeError) before
+// the queue manager is called. A null array holds nothing.
+void requireArrayHolds(const Verb& verb, jarray array, jint count);
+// Message data or buffer: the array must be there, and hold the length.
+void requireMessageBuffer(const Verb& verb, jbyteArray array, jint length);
+
 // Completion code 2 and reason 2195 into the holders, through the binding when
 // there is one, else through a direct lookup of "x" (the failure came before the
 // binding was made).

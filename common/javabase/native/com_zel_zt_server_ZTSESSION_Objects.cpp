@@ -11,30 +11,6 @@
 
 static const char* const clsname = "com.zel.zt.server_ZTSESSION";
 
-namespace {
-
-// A count that does not fit its Java array would let the queue manager read or
-// write outside it; such a call is refused before anything is touched.
-bool fits(JNIEnv* env, jarray array, jint count) {
-    if (count < 0) {
-        return false;
-    }
-    if (array == nullptr) {
-        return count == 0;
-    }
-    return count <= env->GetArrayLength(array);
-}
-
-void requireFits(Verb& verb, jintArray selectors, jint selectorCount, jintArray intAttrs,
-                 jint intAttrCount, jbyteArray charAttrs, jint charAttrLength) {
-    if (!fits(verb.env, selectors, selectorCount) || !fits(verb.env, intAttrs, intAttrCount) ||
-        !fits(verb.env, charAttrs, charAttrLength)) {
-        verb.line("***********Count larger than its array");
-        throw NativeError();
-    }
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -84,8 +60,9 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ(
     jint intAttrCount, jintArray intAttrs, jint charAttrLength, jbyteArray charAttrs,
     jobject compCodeH, jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_ZTINQ", compCodeH, reasonH, [&](Verb& verb) {
-        requireFits(verb, selectors, selectorCount, intAttrs, intAttrCount, charAttrs,
-                    charAttrLength);
+        requireArrayHolds(verb, selectors, selectorCount);
+        requireArrayHolds(verb, intAttrs, intAttrCount);
+        requireArrayHolds(verb, charAttrs, charAttrLength);
         IntArrayElements selectorBuffer(env, selectors, GetIntArrayElements(env, selectors));
         IntArrayElements intAttrBuffer(env, intAttrs, GetIntArrayElements(env, intAttrs));
         ByteArrayElements charAttrBuffer(env, charAttrs, GetByteArrayElements(env, charAttrs));
@@ -119,8 +96,9 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTSET(
     jint intAttrCount, jintArray intAttrs, jint charAttrLength, jbyteArray charAttrs,
     jobject compCodeH, jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_ZTSET", compCodeH, reasonH, [&](Verb& verb) {
-        requireFits(verb, selectors, selectorCount, intAttrs, intAttrCount, charAttrs,
-                    charAttrLength);
+        requireArrayHolds(verb, selectors, selectorCount);
+        requireArrayHolds(verb, intAttrs, intAttrCount);
+        requireArrayHolds(verb, charAttrs, charAttrLength);
         // Released without copying back: the Java arrays never change.
         ByteArrayElements charAttrBuffer(env, charAttrs);
         IntArrayElements selectorBuffer(env, selectors);

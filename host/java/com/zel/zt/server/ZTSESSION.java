@@ -1,7 +1,10 @@
 package com.zel.zt.server;
 
 import com.zel.zt.Pint;
+import com.zel.zt.ZTGetMessageOptions;
+import com.zel.zt.ZTMessageDescriptor;
 import com.zel.zt.ZTObjectDescriptor;
+import com.zel.zt.ZTPutMessageOptions;
 
 /**
  * The session class of the server-bindings client. Its natives live in
@@ -39,6 +42,16 @@ public class ZTSESSION {
 
     public native void _ZTSET(int hconn, int hobj, int selectorCount, int[] selectors, int intAttrCount,
             int[] intAttrs, int charAttrLength, byte[] charAttrs, Pint compCode, Pint reason);
+
+    // Messages with descriptor objects
+    public native void _ZTPUT(int hconn, int hobj, ZTMessageDescriptor msgDesc, ZTPutMessageOptions putOptions,
+            int dataLength, byte[] data, Pint compCode, Pint reason);
+
+    public native void _ZTPUT1(int hconn, ZTObjectDescriptor objDesc, ZTMessageDescriptor msgDesc,
+            ZTPutMessageOptions putOptions, int dataLength, byte[] data, Pint compCode, Pint reason);
+
+    public native void _ZTGET(int hconn, int hobj, ZTMessageDescriptor msgDesc, ZTGetMessageOptions getOptions,
+            int bufferLength, byte[] buffer, Pint dataLength, Pint compCode, Pint reason);
 
     // Alternate forms that this platform does not support. Not for calling
     // through this class: the JVM binds an overloaded native by its short name

@@ -1,0 +1,203 @@
+#include "NativeZTMD.h"
+
+#include <cstring>
+
+#include "ExceptionStash.h"
+#include "FieldCopy.h"
+#include "JniGuards.h"
+#include "NativeTrace.h"
+#include "NativeUtil.h"
+
+static const char* const clsname = "NativeZTMD";
+
+namespace {
+const char* const kString = "Ljava/lang/String;";
+const char* const kBytes = "[B";
+
+// Put options that carry the message context in from the descriptor.
+const long kContextOptions = ZTPMO_SET_IDENTITY_CONTEXT | ZTPMO_SET_ALL_CONTEXT;
+
+// A digit of the put date or time: its code as a signed byte, less '0'. Not
+// checked: a blank or NUL simply adds its code less 48.
+int digit(const char* field, int i) {
+    return static_cast<signed char>(field[i]) - '0';
+}
+}  // namespace
+
+NativeZTMD::NativeZTMD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_(descriptor) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "NativeZTMD");
+    LocalRef<jclass> cls(env_, requireObjectClass(env_, descriptor_, "NativeZTMD"));
+    jclass c = cls.get();
+    jmethodID getVersion = GetMethodID(env_, c, "getVersion", "()I");
+    version = env_->CallIntMethod(descriptor_, getVersion);
+    ExceptionStash::park(env_);
+    report_ = GetFieldID(env_, c, "report", "I");
+    messageType_ = GetFieldID(env_, c, "messageType", "I");
+    expiry_ = GetFieldID(env_, c, "expiry", "I");
+    feedback_ = GetFieldID(env_, c, "feedback", "I");
+    encoding_ = GetFieldID(env_, c, "encoding", "I");
+    format_ = GetFieldID(env_, c, "format", kString);
+    priority_ = GetFieldID(env_, c, "priority", "I");
+    persistence_ = GetFieldID(env_, c, "persistence", "I");
+    backoutCount_ = GetFieldID(env_, c, "backoutCount", "I");
+    replyToQueueName_ = GetFieldID(env_, c, "replyToQueueName", kString);
+    replyToQueueManagerName_ = GetFieldID(env_, c, "replyToQueueManagerName", kString);
+    userId_ = GetFieldID(env_, c, "userId", kString);
+    accountingToken_ = GetFieldID(env_, c, "accountingToken", kBytes);
+    applicationIdData_ = GetFieldID(env_, c, "applicationIdData", kString);
+    putApplicationType_ = GetFieldID(env_, c, "putApplicationType", "I");
+    putApplicationName_ = GetFieldID(env_, c, "putApplicationName", kString);
+    putDate_ = GetFieldID(env_, c, "putDate", kString);
+    putTime_ = GetFieldID(env_, c, "putTime", kString);
+    // Looked up only: a class without it cannot be converted.
+    putDateTime_ = GetFieldID(env_, c, "putDateTime", "Ljava/util/GregorianCalendar;");
+    setDateAndTime_ = GetMethodID(env_, c, "setDateAndTime", "(IIIIIII)V");
+    applicationOriginData_ = GetFieldID(env_, c, "applicationOriginData", kString);
+    characterSet_ = GetFieldID(env_, c, "characterSet", "I");
+    messageId_ = GetFieldID(env_, c, "messageId", kBytes);
+    correlationId_ = GetFieldID(env_, c, "correlationId", kBytes);
+    if (version > 1) {
+        groupId_ = GetFieldID(env_, c, "groupId", kBytes);
+        messageSequenceNumber_ = GetFieldID(env_, c, "messageSequenceNumber", "I");
+        offset_ = GetFieldID(env_, c, "offset", "I");
+        messageFlags_ = GetFieldID(env_, c, "messageFlags", "I");
+        originalLength_ = GetFieldID(env_, c, "originalLength", "I");
+    }
+    trace.exit(clsname, "NativeZTMD");
+}
+
+NativeZTMD::~NativeZTMD() {
+    NativeTrace trace(env_, std::nothrow);
+    trace.entry(clsname, "~NativeZTMD");
+    trace.exit(clsname, "~NativeZTMD");
+}
+
+void NativeZTMD::InitialiseForPut(ZTMD* record, long putOptions) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "InitialiseForPut");
+    get_ = false;
+    putOptions_ = putOptions;
+    Initialise(record);
+    trace.exit(clsname, "InitialiseForPut");
+}
+
+void NativeZTMD::InitialiseForGet(ZTMD* record) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "InitialiseForGet");
+    get_ = true;
+    Initialise(record);
+    trace.exit(clsname, "InitialiseForGet");
+}
+
+void NativeZTMD::copyString(jfieldID id, char* field, int width) {
+    copyStringField(env_, descriptor_, id, string_, field, width);
+}
+
+void NativeZTMD::copyBytes(jfieldID id, ZTBYTE* field, int width) {
+    copyByteArrayField(env_, descriptor_, id, array_, field, width);
+}
+
+void NativeZTMD::Initialise(ZTMD* md) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "Initialise");
+    std::memset(md, 0, sizeof *md);
+    std::memcpy(md->eyeCatcher, ZTMD_EYE_CATCHER, sizeof md->eyeCatcher);
+    md->version = version;
+    if (!get_) {
+        md->report = GetIntField(env_, descriptor_, report_);
+        md->messageType = GetIntField(env_, descriptor_, messageType_);
+        md->expiry = GetIntField(env_, descriptor_, expiry_);
+        md->feedback = GetIntField(env_, descriptor_, feedback_);
+        copyString(format_, md->format, sizeof md->format);
+        md->priority = GetIntField(env_, descriptor_, priority_);
+        md->persistence = GetIntField(env_, descriptor_, persistence_);
+        copyString(replyToQueueName_, md->replyToQueueName, sizeof md->replyToQueueName);
+        copyString(replyToQueueManagerName_, md->replyToQueueManagerName,
+                   sizeof md->replyToQueueManagerName);
+        if (putOptions_ & kContextOptions) {
+            copyString(userId_, md->userId, sizeof md->userId);
+            copyBytes(accountingToken_, md->accountingToken, sizeof md->accountingToken);
+            copyString(applicationIdData_, md->applicationIdData, sizeof md->applicationIdData);
+            md->putApplicationType = GetIntField(env_, descriptor_, putApplicationType_);
+            copyString(putApplicationName_, md->putApplicationName,
+                       sizeof md->putApplicationName);
+            copyString(putDate_, md->putDate, sizeof md->putDate);
+            copyString(putTime_, md->putTime, sizeof md->putTime);
+            copyString(applicationOriginData_, md->applicationOriginData,
+                       sizeof md->applicationOriginData);
+        }
+    }
+    md->encoding = GetIntField(env_, descriptor_, encoding_);
+    md->characterSet = GetIntField(env_, descriptor_, characterSet_);
+    copyBytes(messageId_, md->messageId, sizeof md->messageId);
+    copyBytes(correlationId_, md->correlationId, sizeof md->correlationId);
+    if (version > 1) {
+        copyBytes(groupId_, md->groupId, sizeof md->groupId);
+        md->messageSequenceNumber = GetIntField(env_, descriptor_, messageSequenceNumber_);
+        md->offset = GetIntField(env_, descriptor_, offset_);
+        if (!get_) {
+            md->messageFlags = GetIntField(env_, descriptor_, messageFlags_);
+            md->originalLength = GetIntField(env_, descriptor_, originalLength_);
+        }
+    }
+    trace.exit(clsname, "Initialise");
+}
+
+void NativeZTMD::SetJavaZTMD(ZTMD md) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "SetJavaZTMD");
+    jobject d = descriptor_;
+    if (get_) {
+        SetIntField(env_, md.report, d, report_);
+        SetIntField(env_, md.messageType, d, messageType_);
+        SetIntField(env_, md.expiry, d, expiry_);
+        SetIntField(env_, md.feedback, d, feedback_);
+        SetIntField(env_, md.encoding, d, encoding_);
+        SetStringField(env_, md.format, sizeof md.format, d, format_);
+        SetIntField(env_, md.priority, d, priority_);
+        SetIntField(env_, md.persistence, d, persistence_);
+        SetIntField(env_, md.backoutCount, d, backoutCount_);
+        SetStringField(env_, md.replyToQueueName, sizeof md.replyToQueueName, d,
+                       replyToQueueName_);
+        SetStringField(env_, md.replyToQueueManagerName, sizeof md.replyToQueueManagerName, d,
+                       replyToQueueManagerName_);
+        SetIntField(env_, md.characterSet, d, characterSet_);
+    }
+    SetByteArrayField(env_, md.correlationId, sizeof md.correlationId, d, correlationId_);
+    SetByteArrayField(env_, md.messageId, sizeof md.messageId, d, messageId_);
+    SetStringField(env_, md.userId, sizeof md.userId, d, userId_);
+    SetByteArrayField(env_, md.accountingToken, sizeof md.accountingToken, d, accountingToken_);
+    SetStringField(env_, md.applicationIdData, sizeof md.applicationIdData, d,
+                   applicationIdData_);
+    SetIntField(env_, md.putApplicationType, d, putApplicationType_);
+    SetStringField(env_, md.putApplicationName, sizeof md.putApplicationName, d,
+                   putApplicationName_);
+
+    const char* date = md.putDate;
+    const char* time = md.putTime;
+    env_->CallVoidMethod(
+        d, setDateAndTime_,
+        static_cast<jint>(1000 * digit(date, 0) + 100 * digit(date, 1) + 10 * digit(date, 2) +
+                          digit(date, 3)),
+        static_cast<jint>(10 * digit(date, 4) + digit(date, 5)),
+        static_cast<jint>(10 * digit(date, 6) + digit(date, 7)),
+        static_cast<jint>(10 * digit(time, 0) + digit(time, 1)),
+        static_cast<jint>(10 * digit(time, 2) + digit(time, 3)),
+        static_cast<jint>(10 * digit(time, 4) + digit(time, 5)),
+        static_cast<jint>(100 * digit(time, 6) + 10 * digit(time, 7)));
+    ExceptionStash::park(env_);
+
+    SetStringField(env_, md.applicationOriginData, sizeof md.applicationOriginData, d,
+                   applicationOriginData_);
+    if (version > 1) {
+        SetByteArrayField(env_, md.groupId, sizeof md.groupId, d, groupId_);
+        SetIntField(env_, md.messageSequenceNumber, d, messageSequenceNumber_);
+        SetIntField(env_, md.offset, d, offset_);
+        if (get_) {
+            SetIntField(env_, md.messageFlags, d, messageFlags_);
+            SetIntField(env_, md.originalLength, d, originalLength_);
+        }
+    }
+    trace.exit(clsname, "SetJavaZTMD");
+}

@@ -1,0 +1,44 @@
+// The host's message-descriptor object to and from the native message
+// descriptor ZTMD, for a put or a get. Which fields travel depends on the
+// direction, the descriptor version and, for a put, the context bits of the
+// put options.
+#ifndef NATIVE_ZTMD_H
+#define NATIVE_ZTMD_H
+
+#include <jni.h>
+
+#include "ztm.h"
+
+class NativeZTMD {
+public:
+    NativeZTMD(JNIEnv* env, jobject descriptor);
+    ~NativeZTMD();
+
+    void InitialiseForPut(ZTMD* record, long putOptions);
+    void InitialiseForGet(ZTMD* record);
+    void SetJavaZTMD(ZTMD record);
+
+private:
+    void Initialise(ZTMD* record);
+    void copyString(jfieldID id, char* field, int width);
+    void copyBytes(jfieldID id, ZTBYTE* field, int width);
+
+    JNIEnv* env_;
+    jobject descriptor_;
+    jint version = 0;
+    bool get_ = false;
+    long putOptions_ = 0;
+    jfieldID report_, messageType_, expiry_, feedback_, encoding_, format_, priority_,
+        persistence_, backoutCount_, replyToQueueName_, replyToQueueManagerName_, userId_,
+        accountingToken_, applicationIdData_, putApplicationType_, putApplicationName_, putDate_,
+        putTime_, putDateTime_, applicationOriginData_, characterSet_, messageId_,
+        correlationId_;
+    jfieldID groupId_ = nullptr, messageSequenceNumber_ = nullptr, offset_ = nullptr,
+             messageFlags_ = nullptr, originalLength_ = nullptr;
+    jmethodID setDateAndTime_;
+    // The references the copies hold while they run.
+    jstring string_ = nullptr;
+    jbyteArray array_ = nullptr;
+};
+
+#endif

@@ -1,0 +1,206 @@
+#include "NativeZTPMO.h"
+
+#include <cstring>
+
+#include "ExceptionStash.h"
+#include "JniGuards.h"
+#include "NativeError.h"
+#include "NativeTrace.h"
+#include "NativeUtil.h"
+#include "NativeZTPMR.h"
+#include "NativeZTRR.h"
+
+static const char* const clsname = "NativeZTPMO";
+
+NativeZTPMO::NativeZTPMO(JNIEnv* env, jobject options) : env_(env), options_(options) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "NativeZTPMO");
+    LocalRef<jclass> cls(env_, requireObjectClass(env_, options_, "NativeZTPMO"));
+    jclass c = cls.get();
+    jfieldID versionField = GetFieldID(env_, c, "version", "I");
+    version = GetIntField(env_, options_, versionField);
+    optionsField_ = GetFieldID(env_, c, "options", "I");
+    contextReferenceHandle_ = GetFieldID(env_, c, "contextReferenceHandle", "I");
+    resolvedQueueName_ = GetFieldID(env_, c, "resolvedQueueName", "Ljava/lang/String;");
+    resolvedQueueManagerName_ =
+        GetFieldID(env_, c, "resolvedQueueManagerName", "Ljava/lang/String;");
+    knownDestCount_ = GetFieldID(env_, c, "knownDestCount", "I");
+    unknownDestCount_ = GetFieldID(env_, c, "unknownDestCount", "I");
+    invalidDestCount_ = GetFieldID(env_, c, "invalidDestCount", "I");
+    noReadBack_ = GetFieldID(env_, c, "noReadBack", "Z");
+    if (version > 1) {
+        putMsgRecordFields_ = GetFieldID(env_, c, "putMsgRecordFields", "I");
+        putMessageRecordsField_ =
+            GetFieldID(env_, c, "putMessageRecords", "[Lcom/zel/zt/ZTMessageTracker;");
+        responseRecordsField_ =
+            GetFieldID(env_, c, "responseRecords", "[Lcom/zel/zt/ZTResponseRecord;");
+        getNumResponseRecords_ = GetMethodID(env_, c, "getNumResponseRecords", "()I");
+    }
+    trace.exit(clsname, "NativeZTPMO");
+}
+
+NativeZTPMO::~NativeZTPMO() {
+    NativeTrace trace(env_, std::nothrow);
+    trace.entry(clsname, "~NativeZTPMO");
+    putMessageRecordArray_.reset();
+    responseRecordArray_.reset();
+    trace.exit(clsname, "~NativeZTPMO");
+}
+
+void NativeZTPMO::Initialise(ZTPMO* pmo) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "Initialise");
+    std::memset(pmo, 0, sizeof *pmo);
+    std::memcpy(pmo->eyeCatcher, ZTPMO_EYE_CATCHER, sizeof pmo->eyeCatcher);
+    pmo->version = version;
+    pmo->options = GetIntField(env_, options_, optionsField_);
+    pmo->context = GetIntField(env_, options_, contextReferenceHandle_);
+    putMessageRecordArray_.reset();
+    responseRecordArray_.reset();
+    count_ = 0;
+    fields_ = 0;
+    trace.trace(2, "NativeZTPMO", "Version:", version);
+    if (version > 1) {
+        count_ = env_->CallIntMethod(options_, getNumResponseRecords_);
+        ExceptionStash::park(env_);
+        trace.trace(2, "NativeZTPMO", "NumPutMsgRecs:", count_);
+        if (count_ >= 1) {
+            buildResponseRecords();
+            fields_ = GetIntField(env_, options_, putMsgRecordFields_);
+            trace.trace(2, "NativeZTPMO", "Valid fields", fields_);
+            if (fields_ != 0) {
+                buildPutMessageRecords();
+            }
+        }
+    }
+    pmo->putMsgRecordFields = fields_;
+    pmo->recordCount = count_;
+    pmo->responseRecords = responseRecordArray_.get();
+    pmo->putMsgRecords = putMessageRecordArray_.get();
+    trace.exit(clsname, "Initialise");
+}
+
+// Response records are only built when the host gave an array to receive them;
+// a put without them goes ahead, as it does when the memory cannot be had.
+void NativeZTPMO::buildResponseRecords() {
+    responseRecords_ =
+        static_cast<jobjectArray>(env_->GetObjectField(options_, responseRecordsField_));
+    if (responseRecords_ == nullptr) {
+        return;
+    }
+    LocalRef<jobject> first(env_, env_->GetArrayLength(responseRecords_) > 0
+                                      ? arrayElement(env_, responseRecords_, 0)
+                                      : nullptr);
+    if (first.get() == nullptr) {
+        return;
+    }
+    // Written back element by element up to the count after the put.
+    requireRecords(env_, responseRecords_, count_, "responseRecords");
+    responseRecordArray_.reset(
+        static_cast<ZTRR*>(std::calloc(static_cast<size_t>(count_), sizeof(ZTRR))));
+}
+
+void NativeZTPMO::buildPutMessageRecords() {
+    putMessageRecords_ =
+        static_cast<jobjectArray>(env_->GetObjectField(options_, putMessageRecordsField_));
+    if (putMessageRecords_ == nullptr) {
+        return;
+    }
+    LocalRef<jobject> first(env_, env_->GetArrayLength(putMessageRecords_) > 0
+                                      ? arrayElement(env_, putMessageRecords_, 0)
+                                      : nullptr);
+    if (first.get() == nullptr) {
+        return;
+    }
+    requireRecords(env_, putMessageRecords_, count_, "putMessageRecords");
+    NativeTrace trace(env_);
+    recordSize_ = NativeZTPMR::getMemNeeded(fields_);
+    trace.trace(2, "NativeZTPMO", "memneeded:", recordSize_);
+    void* records = std::calloc(static_cast<size_t>(count_), static_cast<size_t>(recordSize_));
+    if (records == nullptr && recordSize_ > 0) {
+        trace.trace(2, "NativeZTPMO", "***********No memory for records");
+        throw NativeError();
+    }
+    putMessageRecordArray_.reset(static_cast<unsigned char*>(records));
+    NativeZTPMR converter(env_, first.get(), fields_);
+    unsigned char* cursor = putMessageRecordArray_.get();
+    for (jint i = 0; i < count_; ++i) {
+        // A null element takes no native record: the records stay packed.
+        LocalRef<jobject> element(env_, arrayElement(env_, putMessageRecords_, i));
+        if (element.get() != nullptr) {
+            converter.Initialise(&cursor, element.get());
+            cursor += recordSize_;
+        }
+    }
+}
+
+void NativeZTPMO::SetJavaZTPMO(ZTPMO pmo) {
+    NativeTrace trace(env_);
+    trace.entry(clsname, "SetJavaZTPMO");
+    if (!env_->GetBooleanField(options_, noReadBack_) && version >= 1) {
+        SetStringField(env_, pmo.resolvedQueueName, sizeof pmo.resolvedQueueName, options_,
+                       resolvedQueueName_);
+        SetStringField(env_, pmo.resolvedQueueManagerName, sizeof pmo.resolvedQueueManagerName,
+                       options_, resolvedQueueManagerName_);
+        SetIntField(env_, pmo.knownDestCount, options_, knownDestCount_);
+        SetIntField(env_, pmo.unknownDestCount, options_, unknownDestCount_);
+        SetIntField(env_, pmo.invalidDestCount, options_, invalidDestCount_);
+        if (version >= 2) {
+            // The records written back are the converter's own, over the count it
+            // built them for: the addresses in the record are only tested.
+            if (pmo.recordCount >= 1 && pmo.responseRecords != nullptr) {
+                writeResponseRecords();
+            }
+            if (pmo.recordCount >= 1 && pmo.putMsgRecords != nullptr && fields_ != 0) {
+                writePutMessageRecords();
+            }
+        }
+    }
+    trace.exit(clsname, "SetJavaZTPMO");
+}
+
+void NativeZTPMO::writeResponseRecords() {
+    if (responseRecordArray_ == nullptr) {
+        return;
+    }
+    jobjectArray records =
+        static_cast<jobjectArray>(env_->GetObjectField(options_, responseRecordsField_));
+    LocalRef<jobjectArray> array(env_, records);
+    if (records == nullptr) {
+        return;
+    }
+    const jint available = env_->GetArrayLength(records);
+    const jint n = count_ < available ? count_ : available;
+    LocalRef<jobject> first(env_, n >= 1 ? arrayElement(env_, records, 0) : nullptr);
+    if (first.get() == nullptr) {
+        return;
+    }
+    NativeZTRR converter(env_, first.get());
+    const ZTRR* cursor = responseRecordArray_.get();
+    for (jint i = 0; i < n; ++i) {
+        LocalRef<jobject> element(env_, arrayElement(env_, records, i));
+        if (element.get() != nullptr) {
+            converter.SetJavaZTRR(*cursor, element.get());
+            ++cursor;
+        }
+    }
+}
+
+void NativeZTPMO::writePutMessageRecords() {
+    if (putMessageRecordArray_ == nullptr || putMessageRecords_ == nullptr) {
+        return;
+    }
+    LocalRef<jobject> first(env_, arrayElement(env_, putMessageRecords_, 0));
+    if (first.get() == nullptr) {
+        return;
+    }
+    NativeZTPMR converter(env_, first.get(), fields_);
+    unsigned char* cursor = putMessageRecordArray_.get();
+    for (jint i = 0; i < count_; ++i) {
+        LocalRef<jobject> element(env_, arrayElement(env_, putMessageRecords_, i));
+        if (element.get() != nullptr) {
+            converter.SetJavaZTPMR(cursor, element.get());
+            cursor += recordSize_;
+        }
+    }
+}
