@@ -21,6 +21,12 @@ constexpr long kRecoverFlags = TMSTARTRSCAN | TMENDRSCAN;
 ResourceManager& resourceManager()
 {
     static ResourceManager rm;
+    // The engine's reset forgets the branches too.
+    static const bool listening = [] {
+        ztmeng::addResetListener([] { rm.reset(); });
+        return true;
+    }();
+    (void)listening;
     return rm;
 }
 
@@ -55,6 +61,16 @@ int ResourceManager::checkCall(const XID* xid, int rmid, long flags, long allowe
     return XA_OK;
 }
 
+int ResourceManager::lookup(const XID* xid, int rmid, long flags, long allowed,
+                            Table::iterator& it)
+{
+    if (int rc = checkCall(xid, rmid, flags, allowed); rc != XA_OK) {
+        return rc;
+    }
+    it = branches_.find(keyOf(*xid));
+    return it == branches_.end() ? XAER_NOTA : XA_OK;
+}
+
 ResourceManager::Branch* ResourceManager::find(const XID* xid)
 {
     auto it = branches_.find(keyOf(*xid));
@@ -68,9 +84,16 @@ bool ResourceManager::associatedAnywhere(std::thread::id thread) const
     });
 }
 
-void ResourceManager::finish(std::map<Key, Branch>::iterator it)
+void ResourceManager::associate(const Branch& branch)
 {
-    branches_.erase(it);
+    ztmeng::setThreadTransaction(branch.work);
+}
+
+void ResourceManager::dissociate(const Branch& branch)
+{
+    if (ztmeng::threadTransaction() == branch.work) {
+        ztmeng::setThreadTransaction(nullptr);
+    }
 }
 
 int ResourceManager::open(const char* openString, int rmid, long flags)
@@ -128,8 +151,10 @@ int ResourceManager::start(const XID* xid, int rmid, long flags)
         }
         Branch created;
         created.xid = *xid;
+        created.work = ztmeng::Transaction::create();
         created.sequence = nextSequence_++;
         created.associated.insert(self);
+        associate(created);
         branches_.emplace(keyOf(*xid), std::move(created));
         return XA_OK;
     }
@@ -149,63 +174,71 @@ int ResourceManager::start(const XID* xid, int rmid, long flags)
     }
     branch->associated.insert(self);
     branch->state = State::Active;
+    associate(*branch);
     return XA_OK;
 }
 
 int ResourceManager::end(const XID* xid, int rmid, long flags)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (int rc = checkCall(xid, rmid, flags, kEndFlags); rc != XA_OK) {
+    Table::iterator it;
+    const int rc = lookup(xid, rmid, flags, kEndFlags, it);
+    if (rc != XA_OK && rc != XAER_NOTA) {
         return rc;
     }
+    // Exactly one of the three ways to end.
     const long how = flags & kEndFlags;
     if (how != TMSUCCESS && how != TMFAIL && how != TMSUSPEND) {
         return XAER_INVAL;
     }
-    Branch* branch = find(xid);
-    if (branch == nullptr) {
-        return XAER_NOTA;
+    if (rc != XA_OK) {
+        return rc;
     }
+    Branch& branch = it->second;
     const std::thread::id self = std::this_thread::get_id();
-    const bool active = branch->associated.count(self) != 0;
-    const bool suspended = branch->suspended.count(self) != 0;
+    const bool active = branch.associated.count(self) != 0;
+    const bool suspended = branch.suspended.count(self) != 0;
     // A suspended association may be ended, not suspended again.
     if (!active && !(suspended && how != TMSUSPEND)) {
         return XAER_PROTO;
     }
+    if (active) {
+        dissociate(branch);
+    }
+    branch.associated.erase(self);
     if (how == TMSUSPEND) {
-        branch->associated.erase(self);
-        branch->suspended.insert(self);
-        return branch->rollbackOnly ? XA_RBROLLBACK : XA_OK;
+        branch.suspended.insert(self);
+        return branch.rollbackOnly ? XA_RBROLLBACK : XA_OK;
     }
-    branch->associated.erase(self);
-    branch->suspended.erase(self);
+    branch.suspended.erase(self);
     if (how == TMFAIL) {
-        branch->rollbackOnly = true;
+        branch.rollbackOnly = true;
     }
-    if (branch->associated.empty() && branch->suspended.empty()) {
-        branch->state = State::Idle;
+    if (branch.associated.empty() && branch.suspended.empty()) {
+        branch.state = State::Idle;
     }
-    return (how == TMSUCCESS && branch->rollbackOnly) ? XA_RBROLLBACK : XA_OK;
+    return (how == TMSUCCESS && branch.rollbackOnly) ? XA_RBROLLBACK : XA_OK;
 }
 
 int ResourceManager::prepare(const XID* xid, int rmid, long flags)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (int rc = checkCall(xid, rmid, flags, TMNOFLAGS); rc != XA_OK) {
+    Table::iterator it;
+    if (int rc = lookup(xid, rmid, flags, TMNOFLAGS, it); rc != XA_OK) {
         return rc;
-    }
-    auto it = branches_.find(keyOf(*xid));
-    if (it == branches_.end()) {
-        return XAER_NOTA;
     }
     Branch& branch = it->second;
     if (branch.state != State::Idle) {
         return XAER_PROTO;
     }
     if (branch.rollbackOnly) {
-        finish(it);
+        branch.work->rollback();
+        branches_.erase(it);
         return XA_RBROLLBACK;
+    }
+    // The work was finished elsewhere: nothing left that could commit.
+    if (!branch.work->prepare()) {
+        return XAER_RMERR;
     }
     branch.state = State::Prepared;
     return XA_OK;
@@ -214,12 +247,9 @@ int ResourceManager::prepare(const XID* xid, int rmid, long flags)
 int ResourceManager::commit(const XID* xid, int rmid, long flags)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (int rc = checkCall(xid, rmid, flags, kCommitFlags); rc != XA_OK) {
+    Table::iterator it;
+    if (int rc = lookup(xid, rmid, flags, kCommitFlags, it); rc != XA_OK) {
         return rc;
-    }
-    auto it = branches_.find(keyOf(*xid));
-    if (it == branches_.end()) {
-        return XAER_NOTA;
     }
     Branch& branch = it->second;
     if (branch.state == State::Heuristic) {
@@ -230,22 +260,23 @@ int ResourceManager::commit(const XID* xid, int rmid, long flags)
         return XAER_PROTO;
     }
     if (branch.rollbackOnly) {
-        finish(it);
+        branch.work->rollback();
+        branches_.erase(it);
         return XA_RBROLLBACK;
     }
-    finish(it);
+    if (!branch.work->commit()) {
+        return XAER_RMERR;
+    }
+    branches_.erase(it);
     return XA_OK;
 }
 
 int ResourceManager::rollback(const XID* xid, int rmid, long flags)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (int rc = checkCall(xid, rmid, flags, TMNOFLAGS); rc != XA_OK) {
+    Table::iterator it;
+    if (int rc = lookup(xid, rmid, flags, TMNOFLAGS, it); rc != XA_OK) {
         return rc;
-    }
-    auto it = branches_.find(keyOf(*xid));
-    if (it == branches_.end()) {
-        return XAER_NOTA;
     }
     Branch& branch = it->second;
     if (!branch.associated.empty()) {
@@ -254,24 +285,22 @@ int ResourceManager::rollback(const XID* xid, int rmid, long flags)
     if (branch.state == State::Heuristic) {
         return branch.heuristicOutcome;
     }
-    finish(it);
+    branch.work->rollback();
+    branches_.erase(it);
     return XA_OK;
 }
 
 int ResourceManager::forget(const XID* xid, int rmid, long flags)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (int rc = checkCall(xid, rmid, flags, TMNOFLAGS); rc != XA_OK) {
+    Table::iterator it;
+    if (int rc = lookup(xid, rmid, flags, TMNOFLAGS, it); rc != XA_OK) {
         return rc;
-    }
-    auto it = branches_.find(keyOf(*xid));
-    if (it == branches_.end()) {
-        return XAER_NOTA;
     }
     if (it->second.state != State::Heuristic) {
         return XAER_PROTO;
     }
-    finish(it);
+    branches_.erase(it);
     return XA_OK;
 }
 
@@ -302,6 +331,7 @@ int ResourceManager::recover(XID* xids, long count, int rmid, long flags)
         scans_[scanKey] = std::move(scan);
     }
     auto it = scans_.find(scanKey);
+    // Continuing a scan that was never started.
     if (it == scans_.end()) {
         return XAER_INVAL;
     }
@@ -318,14 +348,12 @@ int ResourceManager::recover(XID* xids, long count, int rmid, long flags)
     return static_cast<int>(n);
 }
 
-int ResourceManager::complete(int* handle, int* retval, int rmid, long)
+int ResourceManager::complete(int*, int*, int rmid, long)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (open_.count(rmid) == 0) {
         return XAER_PROTO;
     }
-    (void)handle;
-    (void)retval;
     // No call is ever made asynchronously, so no handle is outstanding.
     return XAER_INVAL;
 }
@@ -339,6 +367,11 @@ int ResourceManager::heuristic(const XID* xid, int outcome)
     Branch* branch = find(xid);
     if (branch == nullptr || branch->state != State::Prepared) {
         return -1;
+    }
+    if (outcome == XA_HEURCOM) {
+        branch->work->commit();
+    } else {
+        branch->work->rollback();
     }
     branch->state = State::Heuristic;
     branch->heuristicOutcome = outcome;
@@ -376,10 +409,15 @@ int ResourceManager::branchCount()
 
 void ResourceManager::reset()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_.clear();
-    branches_.clear();
-    scans_.clear();
+    Table dropped;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_.clear();
+        scans_.clear();
+        dropped.swap(branches_);
+        nextSequence_ = 1;
+    }
+    // Their work rolls back as the last references go, outside the lock.
 }
 
 } // namespace ztmzse

@@ -1,10 +1,14 @@
 // The queue manager as an XA resource manager: the table of transaction
-// branches keyed by XID, with the XA rules for each call.
+// branches keyed by XID, with the XA rules for each call. Each branch owns an
+// engine transaction; while a thread is associated with the branch it is the
+// thread's transaction, so the queue work done on that thread under
+// syncpoint commits or rolls back with the branch.
 #ifndef ZTMZSE_RESOURCE_MANAGER_H
 #define ZTMZSE_RESOURCE_MANAGER_H
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -12,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine.h"
 #include "ztm.h"
 
 namespace ztmzse {
@@ -40,6 +45,7 @@ private:
 
     struct Branch {
         XID xid{};
+        std::shared_ptr<ztmeng::Transaction> work;
         std::uint64_t sequence = 0; // creation order, the order recover lists
         State state = State::Active;
         bool rollbackOnly = false;
@@ -54,20 +60,25 @@ private:
     };
 
     using Key = std::string;
+    using Table = std::map<Key, Branch>;
     static Key keyOf(const XID& xid);
     static bool validXid(const XID* xid);
 
     // Common checks of the calls that name one branch: the resource manager
     // open, no asynchronous mode, only the allowed flag bits, a well-formed
-    // XID. 0 when they pass, else the XA code to return.
+    // XID. XA_OK when they pass, else the XA code to return.
     int checkCall(const XID* xid, int rmid, long flags, long allowed) const;
+    // checkCall, then the branch itself (XAER_NOTA when there is none).
+    int lookup(const XID* xid, int rmid, long flags, long allowed, Table::iterator& it);
     Branch* find(const XID* xid);
     bool associatedAnywhere(std::thread::id thread) const;
-    void finish(std::map<Key, Branch>::iterator it);
+    // The calling thread carries the branch's work, or none.
+    static void associate(const Branch& branch);
+    static void dissociate(const Branch& branch);
 
     std::mutex mutex_;
     std::map<int, std::string> open_; // rmid -> open string
-    std::map<Key, Branch> branches_;
+    Table branches_;
     std::map<std::pair<std::thread::id, int>, Scan> scans_;
     std::uint64_t nextSequence_ = 1;
 };
