@@ -1,0 +1,472 @@
+// Engine state, units of work and the connection verbs.
+#include <algorithm>
+
+#include "state.h"
+
+namespace ztmeng {
+
+Engine& engine() {
+    static Engine* e = new Engine;  // never destroyed: threads may still use it at exit
+    return *e;
+}
+
+// ---------------------------------------------------------------- helpers
+
+std::string fieldName(const char* field, size_t width) {
+    if (field == nullptr) return std::string();
+    size_t n = 0;
+    while (n < width && field[n] != '\0') ++n;
+    while (n > 0 && field[n - 1] == ' ') --n;
+    return std::string(field, n);
+}
+
+void setField(char* field, size_t width, const std::string& s) {
+    std::memset(field, 0, width);
+    std::memcpy(field, s.data(), std::min(width, s.size()));
+}
+
+bool eyeCatcherIs(const char* field, const char* expected) {
+    return std::memcmp(field, expected, 4) == 0;
+}
+
+ConnPtr findConn(ZTLONG hconn) {
+    auto& conns = engine().conns;
+    auto it = conns.find(hconn);
+    return it == conns.end() ? nullptr : it->second;
+}
+
+QMgrPtr qmgrNamed(const std::string& name) {
+    auto& qmgrs = engine().qmgrs;
+    auto it = qmgrs.find(name);
+    if (it != qmgrs.end()) return it->second;
+    auto qm = std::make_shared<QMgr>();
+    qm->name = name;
+    qmgrs.emplace(name, qm);
+    return qm;
+}
+
+QueuePtr queueNamed(QMgr& qm, const std::string& name) {
+    auto it = qm.queues.find(name);
+    if (it != qm.queues.end()) return it->second;
+    auto q = std::make_shared<Queue>();
+    q->name = name;
+    q->qmgr = &qm;
+    qm.queues.emplace(name, q);
+    return q;
+}
+
+void setStateLocked(Queue& q, Message& m, Message::State s) {
+    if (m.state == Message::State::Visible) --q.visible;
+    if (s == Message::State::Visible) ++q.visible;
+    m.state = s;
+}
+
+void removeMessageLocked(Queue& q, const MsgPtr& m) {
+    auto it = q.msgs.find(m->seq);
+    if (it == q.msgs.end() || it->second != m) return;
+    if (m->state == Message::State::Visible) --q.visible;
+    q.msgs.erase(it);
+}
+
+// ------------------------------------------------------- units of work
+
+namespace {
+thread_local std::shared_ptr<Transaction> t_threadTransaction;
+
+void forgetKey(Queue& q, const Message& m) {
+    if (!m.key.empty() && q.qmgr != nullptr) {
+        auto it = q.qmgr->deferred.find(m.key);
+        if (it != q.qmgr->deferred.end() && it->second.second.get() == &m)
+            q.qmgr->deferred.erase(it);
+    }
+}
+}  // namespace
+
+void commitLocked(Transaction::Impl& t) {
+    for (Op& op : t.ops) {
+        Queue& q = *op.queue;
+        Message& m = *op.msg;
+        m.owner = nullptr;
+        switch (op.kind) {
+        case Op::Kind::Put:
+            setStateLocked(q, m, m.deferred ? Message::State::Deferred : Message::State::Visible);
+            break;
+        case Op::Kind::Get:
+            removeMessageLocked(q, op.msg);
+            break;
+        case Op::Kind::Activate:
+            if (m.state == Message::State::Deferred) setStateLocked(q, m, Message::State::Visible);
+            forgetKey(q, m);
+            break;
+        case Op::Kind::Cancel:
+            forgetKey(q, m);
+            removeMessageLocked(q, op.msg);
+            break;
+        }
+    }
+    t.ops.clear();
+    t.state = Transaction::State::Committed;
+    engine().changed.notify_all();
+}
+
+void rollbackLocked(Transaction::Impl& t) {
+    for (auto it = t.ops.rbegin(); it != t.ops.rend(); ++it) {
+        Queue& q = *it->queue;
+        Message& m = *it->msg;
+        m.owner = nullptr;
+        switch (it->kind) {
+        case Op::Kind::Put:
+            forgetKey(q, m);
+            removeMessageLocked(q, it->msg);
+            break;
+        case Op::Kind::Get:
+            ++m.md.backoutCount;
+            setStateLocked(q, m, Message::State::Visible);
+            break;
+        case Op::Kind::Activate:
+        case Op::Kind::Cancel:
+            break;  // the message stays deferred
+        }
+    }
+    t.ops.clear();
+    t.state = Transaction::State::RolledBack;
+    engine().changed.notify_all();
+}
+
+Transaction::Transaction() : impl_(new Impl) {}
+
+Transaction::~Transaction() {
+    // Only an unfinished transaction needs the lock; the engine finishes its
+    // own ones before dropping them while it holds the lock.
+    if (impl_->state == State::Active || impl_->state == State::Prepared) {
+        std::lock_guard<std::mutex> lock(engine().mu);
+        rollbackLocked(*impl_);
+    }
+}
+
+std::shared_ptr<Transaction> Transaction::create() {
+    return std::shared_ptr<Transaction>(new Transaction);
+}
+
+Transaction::State Transaction::state() const {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    return impl_->state;
+}
+
+size_t Transaction::pendingOperations() const {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    return impl_->ops.size();
+}
+
+bool Transaction::prepare() {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    if (impl_->state != State::Active) return false;
+    impl_->state = State::Prepared;
+    return true;
+}
+
+bool Transaction::commit() {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    if (impl_->state != State::Active && impl_->state != State::Prepared) return false;
+    commitLocked(*impl_);
+    return true;
+}
+
+bool Transaction::rollback() {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    if (impl_->state != State::Active && impl_->state != State::Prepared) return false;
+    rollbackLocked(*impl_);
+    return true;
+}
+
+void setThreadTransaction(std::shared_ptr<Transaction> transaction) {
+    t_threadTransaction = std::move(transaction);
+}
+
+std::shared_ptr<Transaction> threadTransaction() { return t_threadTransaction; }
+
+bool implicitSyncpoint(const Connection& c) { return t_threadTransaction != nullptr || c.begun; }
+
+Transaction::Impl* syncpointTarget(Connection& c, ZTLONG& reason) {
+    if (t_threadTransaction) {
+        Transaction::Impl& t = t_threadTransaction->impl();
+        if (t.state != Transaction::State::Active) {
+            reason = ZTRC_UOW_NOT_ACTIVE;
+            return nullptr;
+        }
+        return &t;
+    }
+    if (!c.uow) c.uow = Transaction::create();
+    return &c.uow->impl();
+}
+
+// ------------------------------------------------------------ connections
+
+void closeHandleLocked(Handle& h) {
+    const bool input = (h.options & (ZTOO_INPUT_SHARED | ZTOO_INPUT_EXCLUSIVE)) != 0;
+    if (!input) return;
+    for (Destination& d : h.dests) {
+        if (!d.queue) continue;
+        if (d.queue->inputOpeners > 0) --d.queue->inputOpeners;
+        if (h.options & ZTOO_INPUT_EXCLUSIVE) d.queue->exclusiveInput = false;
+    }
+}
+
+void endConnectionLocked(Connection& c) {
+    for (auto& kv : c.handles) closeHandleLocked(kv.second);
+    c.handles.clear();
+    // A normal disconnect commits the connection's own unit of work.
+    if (c.uow) {
+        Transaction::Impl& t = c.uow->impl();
+        if (t.state == Transaction::State::Active) commitLocked(t);
+        c.uow.reset();
+    }
+    c.begun = false;
+    c.live = false;
+    engine().changed.notify_all();
+}
+
+OldState resetLocked() {
+    Engine& e = engine();
+    OldState old;
+    old.qmgrs.swap(e.qmgrs);
+    old.conns.swap(e.conns);
+    for (auto& kv : old.conns) kv.second->live = false;
+    e.spiAvailable = true;
+    return old;
+}
+
+namespace {
+
+void fail(ZTLONG& cc, ZTLONG& rc, ZTLONG reason) {
+    cc = ZTCC_FAILED;
+    rc = reason;
+}
+
+bool validName(const std::string& name) {
+    if (name.empty()) return false;
+    for (char ch : name) {
+        const bool ok = (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') ||
+                        (ch >= '0' && ch <= '9') || ch == '.' || ch == '_' || ch == '/' ||
+                        ch == '%';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+// Queue managers whose names start with this do not exist.
+const char kNoSuch[] = "NOSUCH";
+
+void connect(const char* qmgrName, ZTLONG* hconn, ZTLONG& cc, ZTLONG& rc) {
+    if (qmgrName == nullptr) return fail(cc, rc, ZTRC_QMGR_NAME_ERROR);
+    if (hconn == nullptr) return fail(cc, rc, ZTRC_HCONN_ERROR);
+    std::string name = fieldName(qmgrName, ZT_QMGR_NAME_LENGTH);
+    if (name.empty()) name = ZT_DEFAULT_QMGR_NAME;
+    if (!validName(name) || name.compare(0, sizeof kNoSuch - 1, kNoSuch) == 0)
+        return fail(cc, rc, ZTRC_QMGR_NAME_ERROR);
+    Engine& e = engine();
+    std::lock_guard<std::mutex> lock(e.mu);
+    auto c = std::make_shared<Connection>();
+    c->id = e.nextHconn++;
+    c->qmgr = qmgrNamed(name);
+    e.conns.emplace(c->id, c);
+    *hconn = c->id;
+}
+
+bool badConnectOptions(const ZTCNO* cno) {
+    return cno != nullptr && !eyeCatcherIs(cno->eyeCatcher, ZTCNO_EYE_CATCHER);
+}
+
+}  // namespace
+
+bool validObjectName(const std::string& name) { return validName(name); }
+
+namespace verbs {
+
+void ZTCONN(char* qmgrName, ZTLONG* hconn, ZTLONG* compCode, ZTLONG* reason) {
+    Call call("ZTCONN");
+    call.pointer("qmgrName", qmgrName).pointer("hconn", hconn)
+        .pointer("compCode", compCode).pointer("reason", reason)
+        .record("qmgrName", qmgrName, ZT_QMGR_NAME_LENGTH);
+    void* args[] = {qmgrName, hconn, compCode, reason};
+    Outs outs;
+    outs.hconn = hconn;
+    call.run(args, compCode, reason, outs,
+             [&](ZTLONG& cc, ZTLONG& rc) { connect(qmgrName, hconn, cc, rc); });
+}
+
+void ZTCONNX(char* qmgrName, ZTCNO* connectOptions, ZTLONG* hconn, ZTLONG* compCode,
+             ZTLONG* reason) {
+    Call call("ZTCONNX");
+    call.pointer("qmgrName", qmgrName).pointer("ZTCNO", connectOptions).pointer("hconn", hconn)
+        .pointer("compCode", compCode).pointer("reason", reason)
+        .record("qmgrName", qmgrName, ZT_QMGR_NAME_LENGTH)
+        .record("ZTCNO", connectOptions, sizeof(ZTCNO));
+    void* args[] = {qmgrName, connectOptions, hconn, compCode, reason};
+    Outs outs;
+    outs.hconn = hconn;
+    call.run(args, compCode, reason, outs, [&](ZTLONG& cc, ZTLONG& rc) {
+        if (badConnectOptions(connectOptions)) return fail(cc, rc, ZTRC_RECORD_ERROR);
+        connect(qmgrName, hconn, cc, rc);
+    });
+}
+
+void lpiSPIZTConnect(char* qmgrName, ZTLCNO* spiConnect, ZTCNO* connectOptions, ZTLONG* hconn,
+                     ZTLONG* compCode, ZTLONG* reason) {
+    Call call("lpiSPIZTConnect");
+    call.pointer("qmgrName", qmgrName).pointer("ZTLCNO", spiConnect)
+        .pointer("ZTCNO", connectOptions).pointer("hconn", hconn)
+        .pointer("compCode", compCode).pointer("reason", reason)
+        .record("qmgrName", qmgrName, ZT_QMGR_NAME_LENGTH)
+        .record("ZTLCNO", spiConnect, sizeof(ZTLCNO))
+        .record("ZTCNO", connectOptions, sizeof(ZTCNO));
+    void* args[] = {qmgrName, spiConnect, connectOptions, hconn, compCode, reason};
+    Outs outs;
+    outs.hconn = hconn;
+    call.run(args, compCode, reason, outs, [&](ZTLONG& cc, ZTLONG& rc) {
+        {
+            std::lock_guard<std::mutex> lock(engine().mu);
+            if (!engine().spiAvailable) return fail(cc, rc, ZTRC_UNEXPECTED_ERROR);
+        }
+        if (spiConnect == nullptr || !eyeCatcherIs(spiConnect->eyeCatcher, ZTLCNO_EYE_CATCHER) ||
+            badConnectOptions(connectOptions))
+            return fail(cc, rc, ZTRC_RECORD_ERROR);
+        connect(qmgrName, hconn, cc, rc);
+    });
+}
+
+void ZTDISC(ZTLONG* hconn, ZTLONG* compCode, ZTLONG* reason) {
+    Call call("ZTDISC");
+    if (hconn != nullptr) call.arg("hconn", *hconn);
+    call.pointer("hconn", hconn).pointer("compCode", compCode).pointer("reason", reason);
+    void* args[] = {hconn, compCode, reason};
+    Outs outs;
+    outs.hconn = hconn;
+    call.run(args, compCode, reason, outs, [&](ZTLONG& cc, ZTLONG& rc) {
+        if (hconn == nullptr) return fail(cc, rc, ZTRC_HCONN_ERROR);
+        Engine& e = engine();
+        std::lock_guard<std::mutex> lock(e.mu);
+        ConnPtr c = findConn(*hconn);
+        if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
+        endConnectionLocked(*c);
+        e.conns.erase(*hconn);
+        *hconn = ZTHC_UNUSABLE_HCONN;
+    });
+}
+
+void ZTBEGIN(ZTLONG hconn, ZTBO* beginOptions, ZTLONG* compCode, ZTLONG* reason) {
+    Call call("ZTBEGIN");
+    call.arg("hconn", hconn).pointer("ZTBO", beginOptions)
+        .pointer("compCode", compCode).pointer("reason", reason)
+        .record("ZTBO", beginOptions, sizeof(ZTBO));
+    void* args[] = {&hconn, beginOptions, compCode, reason};
+    call.run(args, compCode, reason, Outs(), [&](ZTLONG& cc, ZTLONG& rc) {
+        std::lock_guard<std::mutex> lock(engine().mu);
+        ConnPtr c = findConn(hconn);
+        if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
+        if (beginOptions != nullptr && !eyeCatcherIs(beginOptions->eyeCatcher, ZTBO_EYE_CATCHER))
+            return fail(cc, rc, ZTRC_RECORD_ERROR);
+        if (threadTransaction()) return fail(cc, rc, ZTRC_UOW_UNDER_XA);
+        if (c->begun || (c->uow && !c->uow->impl().ops.empty()))
+            return fail(cc, rc, ZTRC_UOW_IN_PROGRESS);
+        c->begun = true;
+        if (!c->uow) c->uow = Transaction::create();
+    });
+}
+
+namespace {
+void endUnitOfWork(const char* function, ZTLONG hconn, ZTLONG* compCode, ZTLONG* reason,
+                   bool commit) {
+    Call call(function);
+    call.arg("hconn", hconn).pointer("compCode", compCode).pointer("reason", reason);
+    void* args[] = {&hconn, compCode, reason};
+    call.run(args, compCode, reason, Outs(), [&](ZTLONG& cc, ZTLONG& rc) {
+        std::lock_guard<std::mutex> lock(engine().mu);
+        ConnPtr c = findConn(hconn);
+        if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
+        if (threadTransaction()) return fail(cc, rc, ZTRC_UOW_UNDER_XA);
+        if (c->uow) {
+            Transaction::Impl& t = c->uow->impl();
+            if (commit)
+                commitLocked(t);
+            else
+                rollbackLocked(t);
+            c->uow.reset();
+        }
+        c->begun = false;
+    });
+}
+}  // namespace
+
+void ZTCMIT(ZTLONG hconn, ZTLONG* compCode, ZTLONG* reason) {
+    endUnitOfWork("ZTCMIT", hconn, compCode, reason, true);
+}
+
+void ZTBACK(ZTLONG hconn, ZTLONG* compCode, ZTLONG* reason) {
+    endUnitOfWork("ZTBACK", hconn, compCode, reason, false);
+}
+
+}  // namespace verbs
+}  // namespace ztmeng
+
+// ------------------------------------------------------ control: state
+
+namespace ztmctl {
+
+using namespace ztmeng;
+
+void setSpiConnectAvailable(bool available) {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    engine().spiAvailable = available;
+}
+
+size_t liveConnections() {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    return engine().conns.size();
+}
+
+bool isLiveConnection(int32_t hconn) {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    return findConn(hconn) != nullptr;
+}
+
+bool unitOfWorkOpen(int32_t hconn) {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    ConnPtr c = findConn(hconn);
+    return c && (c->begun || (c->uow && !c->uow->impl().ops.empty()));
+}
+
+size_t openHandles(int32_t hconn) {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    ConnPtr c = findConn(hconn);
+    return c ? c->handles.size() : 0;
+}
+
+namespace {
+QueuePtr lookupQueue(const std::string& queue, const std::string& qmgr) {
+    const std::string qmName = qmgr.empty() ? std::string(ZT_DEFAULT_QMGR_NAME) : qmgr;
+    auto it = engine().qmgrs.find(qmName);
+    if (it == engine().qmgrs.end()) return nullptr;
+    auto q = it->second->queues.find(queue);
+    return q == it->second->queues.end() ? nullptr : q->second;
+}
+}  // namespace
+
+size_t visibleDepth(const std::string& queue, const std::string& qmgr) {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    QueuePtr q = lookupQueue(queue, qmgr);
+    return q ? q->visible : 0;
+}
+
+size_t totalDepth(const std::string& queue, const std::string& qmgr) {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    QueuePtr q = lookupQueue(queue, qmgr);
+    return q ? q->msgs.size() : 0;
+}
+
+bool queueExists(const std::string& queue, const std::string& qmgr) {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    return lookupQueue(queue, qmgr) != nullptr;
+}
+
+}  // namespace ztmctl

@@ -1,0 +1,172 @@
+// The engine's state, private to libztmcs. Everything here is guarded by
+// Engine::mu.
+#ifndef ZTM_STATE_H
+#define ZTM_STATE_H
+
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine.h"
+
+namespace ztmeng {
+
+struct Message {
+    enum class State {
+        Visible,     // a get can take it
+        PendingPut,  // put under syncpoint, not committed yet
+        LockedGet,   // got under syncpoint, not committed yet
+        Deferred,    // put deferred, waiting for activation
+    };
+    uint64_t seq = 0;  // position on its queue (FIFO order)
+    ZTMD md{};         // the stored descriptor (all fields, version 2)
+    std::vector<uint8_t> data;
+    State state = State::Visible;
+    bool deferred = false;               // becomes Deferred, not Visible, on commit
+    Transaction::Impl* owner = nullptr;  // unit of work holding it, if any
+    std::string key;                     // deferred-message key (24 bytes)
+};
+using MsgPtr = std::shared_ptr<Message>;
+
+struct QMgr;
+
+struct Queue {
+    std::string name;
+    QMgr* qmgr = nullptr;
+    std::map<uint64_t, MsgPtr> msgs;  // every message it holds, by seq
+    size_t visible = 0;               // how many of them are Visible
+    int32_t maxDepth = ZT_DEFAULT_MAX_DEPTH;
+    int32_t inhibitGet = 0;
+    int32_t inhibitPut = 0;
+    int inputOpeners = 0;
+    bool exclusiveInput = false;
+};
+using QueuePtr = std::shared_ptr<Queue>;
+
+struct QMgr {
+    std::string name;
+    std::unordered_map<std::string, QueuePtr> queues;
+    // Deferred messages by key, from the put until commit of activate/cancel.
+    std::unordered_map<std::string, std::pair<QueuePtr, MsgPtr>> deferred;
+};
+using QMgrPtr = std::shared_ptr<QMgr>;
+
+// One entry of an open object: the queue itself, or one destination of a list.
+struct Destination {
+    ZTLONG compCode = 0;  // result of the open for this destination
+    ZTLONG reason = 0;
+    QueuePtr queue;       // null when the open failed for it
+};
+
+struct Handle {
+    ZTLONG options = 0;
+    bool list = false;
+    std::vector<Destination> dests;  // one entry, or one per object record
+};
+
+struct Connection {
+    ZTLONG id = 0;
+    QMgrPtr qmgr;
+    bool live = true;
+    bool begun = false;                // ZTBEGIN seen
+    std::shared_ptr<Transaction> uow;  // own unit of work, null when none
+    std::map<ZTLONG, Handle> handles;
+};
+using ConnPtr = std::shared_ptr<Connection>;
+
+struct Op {
+    enum class Kind { Put, Get, Activate, Cancel };
+    Kind kind;
+    QueuePtr queue;
+    MsgPtr msg;
+};
+
+struct Transaction::Impl {
+    State state = State::Active;
+    std::vector<Op> ops;
+};
+
+struct Engine {
+    std::mutex mu;
+    std::condition_variable changed;  // messages became visible, or state went away
+    std::unordered_map<std::string, QMgrPtr> qmgrs;
+    std::unordered_map<ZTLONG, ConnPtr> conns;
+    ZTLONG nextHconn = 1;   // never reset: old handles stay dead
+    ZTLONG nextHobj = 1;
+    uint64_t nextSeq = 1;
+    uint64_t idCounter = 0;
+    bool spiAvailable = true;
+};
+
+Engine& engine();
+
+// Helpers; all expect Engine::mu held unless said otherwise.
+
+// A fixed-width name field as a string: up to the first NUL, trailing blanks
+// dropped. Null gives "".
+std::string fieldName(const char* field, size_t width);
+// Writes s into a fixed field, NUL padded, cut to the width.
+void setField(char* field, size_t width, const std::string& s);
+bool eyeCatcherIs(const char* field, const char* expected);
+
+ConnPtr findConn(ZTLONG hconn);
+QMgrPtr qmgrNamed(const std::string& name);  // creating it
+QueuePtr queueNamed(QMgr& qm, const std::string& name);  // creating it
+
+// The transaction that syncpoint work of this connection joins, created
+// implicitly for the connection when needed. reason set and null returned
+// when the thread's branch cannot take work.
+Transaction::Impl* syncpointTarget(Connection& c, ZTLONG& reason);
+// True when a get or put with neither syncpoint option runs under syncpoint.
+bool implicitSyncpoint(const Connection& c);
+
+void commitLocked(Transaction::Impl& t);
+void rollbackLocked(Transaction::Impl& t);
+
+// Ends a connection (handles closed, own unit of work committed).
+void endConnectionLocked(Connection& c);
+void closeHandleLocked(Handle& h);
+
+void removeMessageLocked(Queue& q, const MsgPtr& m);
+void setStateLocked(Queue& q, Message& m, Message::State s);
+
+// Everything forgotten; returns the old state so that it is destroyed
+// after the lock is released.
+struct OldState {
+    std::unordered_map<std::string, QMgrPtr> qmgrs;
+    std::unordered_map<ZTLONG, ConnPtr> conns;
+};
+OldState resetLocked();
+
+// Queue and queue manager names: letters, digits and . _ / %, not empty.
+bool validObjectName(const std::string& name);
+
+// Size of one put-message record for the given field flags.
+size_t putMsgRecordSize(ZTLONG flags);
+
+// The work of the verbs, behind the recording and scripting of verbs.cpp.
+// Each sets cc/rc and writes its own outputs; none holds the lock on entry.
+void workOpen(ZTLONG hconn, ZTOD* od, ZTLONG options, ZTLONG* hobj, ZTLONG& cc, ZTLONG& rc);
+void workClose(ZTLONG hconn, ZTLONG* hobj, ZTLONG options, ZTLONG& cc, ZTLONG& rc);
+void workInquire(ZTLONG hconn, ZTLONG hobj, ZTLONG selectorCount, ZTLONG* selectors,
+                 ZTLONG intAttrCount, ZTLONG* intAttrs, ZTLONG charAttrLength, char* charAttrs,
+                 ZTLONG& cc, ZTLONG& rc);
+void workSet(ZTLONG hconn, ZTLONG hobj, ZTLONG selectorCount, ZTLONG* selectors,
+             ZTLONG intAttrCount, ZTLONG* intAttrs, ZTLONG charAttrLength, char* charAttrs,
+             ZTLONG& cc, ZTLONG& rc);
+void workPut(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength, void* data,
+             ZTLPOP* lpop, ZTLONG& cc, ZTLONG& rc);
+void workPut1(ZTLONG hconn, ZTOD* od, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength, void* data,
+              ZTLONG& cc, ZTLONG& rc);
+void workGet(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTGMO* gmo, ZTLONG bufferLength,
+             void* buffer, ZTLONG* dataLength, ZTLONG& cc, ZTLONG& rc);
+void workActivate(ZTLONG hconn, ZTLACT* act, ZTLONG& cc, ZTLONG& rc);
+
+}  // namespace ztmeng
+
+#endif  // ZTM_STATE_H

@@ -1,0 +1,71 @@
+// Shared fixture and helpers of the queue manager tests.
+#ifndef QMGR_TEST_H
+#define QMGR_TEST_H
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "ztm.h"
+#include "ztm_control.h"
+
+// A 48-byte name field, NUL padded (or blank padded when asked).
+struct NameField {
+    char bytes[48];
+    explicit NameField(const std::string& s, char pad = '\0') {
+        std::memset(bytes, pad, sizeof bytes);
+        std::memcpy(bytes, s.data(), s.size() < sizeof bytes ? s.size() : sizeof bytes);
+    }
+};
+
+struct Result {
+    ZTLONG cc = -1;
+    ZTLONG rc = -1;
+};
+
+class QmgrTest : public ::testing::Test {
+protected:
+    void SetUp() override { ztmctl::reset(); }
+    void TearDown() override { ztmctl::reset(); }
+
+    // Connects to the default queue manager; fails the test otherwise.
+    ZTLONG connect(const std::string& name = "") {
+        NameField n(name);
+        ZTLONG h = 0;
+        Result r;
+        ZTCONN(n.bytes, &h, &r.cc, &r.rc);
+        EXPECT_EQ(r.cc, ZTCC_OK);
+        EXPECT_EQ(r.rc, ZTRC_NONE);
+        return h;
+    }
+};
+
+inline ZTBO beginOptions() {
+    ZTBO bo;
+    std::memcpy(bo.eyeCatcher, ZTBO_EYE_CATCHER, 4);
+    bo.version = 1;
+    bo.options = 0;
+    return bo;
+}
+
+inline ZTCNO connectOptions(ZTLONG options = 0) {
+    ZTCNO cno;
+    std::memcpy(cno.eyeCatcher, ZTCNO_EYE_CATCHER, 4);
+    cno.version = 1;
+    cno.options = options;
+    return cno;
+}
+
+inline ZTLCNO spiConnectRecord() {
+    ZTLCNO l;
+    std::memset(&l, 0, sizeof l);
+    std::memcpy(l.eyeCatcher, ZTLCNO_EYE_CATCHER, 4);
+    l.version = 2;
+    l.word8 = 0x80;
+    l.word16 = -1;
+    l.word140 = -1;
+    return l;
+}
+
+#endif
