@@ -2,6 +2,7 @@ package com.zel.zt.server;
 
 import com.zel.zt.Pint;
 import com.zel.zt.ZTGetMessageOptions;
+import com.zel.zt.ZTMessage;
 import com.zel.zt.ZTMessageDescriptor;
 import com.zel.zt.ZTObjectDescriptor;
 import com.zel.zt.ZTPutMessageOptions;
@@ -52,6 +53,24 @@ public class ZTSESSION {
 
     public native void _ZTGET(int hconn, int hobj, ZTMessageDescriptor msgDesc, ZTGetMessageOptions getOptions,
             int bufferLength, byte[] buffer, Pint dataLength, Pint compCode, Pint reason);
+
+    // Messages with message objects
+    public native void _ZTPUTMSG2(int hconn, int hobj, ZTMessage message, ZTPutMessageOptions putOptions,
+            int dataLength, byte[] data, Pint compCode, Pint reason);
+
+    public native void _ZTPUT1MSG2(int hconn, ZTObjectDescriptor objDesc, ZTMessage message,
+            ZTPutMessageOptions putOptions, int dataLength, byte[] data, Pint compCode, Pint reason);
+
+    public native void _ZTGETMSG2(int hconn, int hobj, ZTMessage message, ZTGetMessageOptions getOptions,
+            int bufferLength, byte[] buffer, Pint dataLength, Pint compCode, Pint reason);
+
+    // Deferred messages (libdeferbridge)
+    public native void _spiDefPut(int hconn, int hobj, ZTMessage message, ZTPutMessageOptions putOptions,
+            int dataLength, byte[] data, Pint compCode, Pint reason);
+
+    public native void _spiDefActivate(int hconn, byte[] messageKey, Pint compCode, Pint reason);
+
+    public native void _spiDefCancel(int hconn, byte[] messageKey, Pint compCode, Pint reason);
 
     // Alternate forms that this platform does not support. Not for calling
     // through this class: the JVM binds an overloaded native by its short name

@@ -1,0 +1,141 @@
+// The shape shared by the put and get verbs, whichever object holds the
+// descriptor (a descriptor object or a message object) and whichever queue
+// manager function is called. Only the pieces a verb names are instantiated, so
+// libdeferbridge needs none of the converters it does not use.
+#ifndef MESSAGE_VERBS_H
+#define MESSAGE_VERBS_H
+
+#include <jni.h>
+
+#include <algorithm>
+
+#include "JniGuards.h"
+#include "NativeError.h"
+#include "NativeZTGMO.h"
+#include "NativeZTMD.h"
+#include "NativeZTMsg2.h"
+#include "NativeZTOD.h"
+#include "NativeZTPMO.h"
+#include "VerbFrame.h"
+#include "ztm.h"
+
+// The descriptor held in a descriptor object.
+class DescriptorObject {
+public:
+    DescriptorObject(JNIEnv* env, jobject descriptor) : converter_(env, descriptor) {}
+    void forPut(ZTMD* md, long putOptions) { converter_.InitialiseForPut(md, putOptions); }
+    void forGet(ZTMD* md) { converter_.InitialiseForGet(md); }
+    void afterPut(ZTMD* md) { converter_.SetJavaZTMD(*md); }
+    void afterGet(ZTMD* md) { converter_.SetJavaZTMD(*md); }
+
+private:
+    NativeZTMD converter_;
+};
+
+// The descriptor held in a message object.
+class MessageObject {
+public:
+    MessageObject(JNIEnv* env, jobject message) : converter_(env, message) {}
+    void forPut(ZTMD* md, long putOptions) { converter_.populateNativeZTMDForPut(md, putOptions); }
+    void forGet(ZTMD* md) { converter_.populateNativeZTMDForGet(md); }
+    void afterPut(ZTMD* md) { converter_.populateJavaZTMsg2AfterPut(md); }
+    void afterGet(ZTMD* md) { converter_.populateJavaZTMsg2AfterGet(md); }
+
+private:
+    NativeZTMsg2 converter_;
+};
+
+// A put to an open object: no object descriptor.
+struct OpenObject {
+    OpenObject(JNIEnv*, jobject) {}
+    ZTOD* record() { return nullptr; }
+    void afterPut() {}
+};
+
+// Put-one: the object descriptor names the object.
+class NamedObject {
+public:
+    NamedObject(JNIEnv* env, jobject objDesc) : converter_(env, objDesc) {
+        converter_.Initialise(&record_);
+    }
+    ZTOD* record() { return &record_; }
+    void afterPut() { converter_.SetJavaZTOD(record_); }
+
+private:
+    NativeZTOD converter_;
+    ZTOD record_;
+};
+
+// Put: options, then the object descriptor (put-one), then the message
+// descriptor, then the data's elements, which the queue manager reads in place.
+// `call(od, md, pmo, data, &compCode, &reason)` calls the queue manager.
+template <typename Descriptor, typename Target, typename Call>
+void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions, jint dataLength,
+                jbyteArray data, jobject compCodeH, jobject reasonH, Call&& call) {
+    JNIEnv* env = verb.env;
+    requireMessageBuffer(verb, data, dataLength);
+    NativeZTPMO pmo(env, putOptions);
+    ZTPMO pmoRecord;
+    pmo.Initialise(&pmoRecord);
+    Target object(env, target);
+    Descriptor descriptor(env, message);
+    ZTMD mdRecord;
+    descriptor.forPut(&mdRecord, pmoRecord.options);
+    ByteArrayElements elements(env, data);
+    if (elements.missing()) {
+        throw NativeError();
+    }
+    ZTLONG compCode = 0;
+    ZTLONG reason = 0;
+    call(object.record(), &mdRecord, &pmoRecord, elements.get(), &compCode, &reason);
+    verb.value("CompCode is ", compCode);
+    verb.value("Reason:", reason);
+    verb.result(compCodeH, reasonH, compCode, reason);
+    if (writesOutputs(compCode)) {
+        descriptor.afterPut(&mdRecord);
+        pmo.SetJavaZTPMO(pmoRecord);
+        object.afterPut();
+    }
+    verb.exit();
+}
+
+// Get: the buffer's elements first (released on every path out), then the
+// message descriptor and the options. Only the bytes received are copied back.
+template <typename Descriptor>
+void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getOptions,
+                jint bufferLength, jbyteArray buffer, jobject dataLengthH, jobject compCodeH,
+                jobject reasonH) {
+    JNIEnv* env = verb.env;
+    requireMessageBuffer(verb, buffer, bufferLength);
+    ByteArrayElements elements(env, buffer);
+    if (elements.missing()) {
+        throw NativeError();
+    }
+    Descriptor descriptor(env, message);
+    ZTMD mdRecord;
+    descriptor.forGet(&mdRecord);
+    NativeZTGMO gmo(env, getOptions);
+    ZTGMO gmoRecord;
+    gmo.Initialise(&gmoRecord);
+    ZTLONG dataLength = 0;
+    ZTLONG compCode = 0;
+    ZTLONG reason = 0;
+    ZTGET(hconn, hobj, &mdRecord, &gmoRecord, bufferLength, elements.get(), &dataLength,
+          &compCode, &reason);
+    verb.value("CompCode: ", compCode);
+    verb.value("Reason:", reason);
+    verb.result(compCodeH, reasonH, compCode, reason);
+    if (writesOutputs(compCode)) {
+        gmo.SetJavaZTGMO(gmoRecord);
+        descriptor.afterGet(&mdRecord);
+        const jint received = std::max<jint>(0, std::min<jint>(dataLength, bufferLength));
+        if (received > 0) {
+            env->SetByteArrayRegion(buffer, 0, received, elements.get());
+            ExceptionStash::park(env);
+        }
+        verb.set(dataLengthH, dataLength);
+    }
+    verb.exit();
+}
+
+#endif
