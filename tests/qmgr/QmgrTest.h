@@ -68,4 +68,32 @@ inline ZTLCNO spiConnectRecord() {
     return l;
 }
 
+inline ZTOD objectDescriptor(const std::string& name, ZTLONG version = 1) {
+    ZTOD od;
+    std::memset(&od, 0, sizeof od);
+    std::memcpy(od.eyeCatcher, ZTOD_EYE_CATCHER, 4);
+    od.version = version;
+    od.objectType = ZTOT_Q;
+    std::memcpy(od.objectName, name.data(), name.size() < 48 ? name.size() : 48);
+    return od;
+}
+
+inline ZTOR objectRecord(const std::string& name, const std::string& qmgr = "") {
+    ZTOR r;
+    std::memset(&r, 0, sizeof r);
+    std::memcpy(r.objectName, name.data(), name.size() < 48 ? name.size() : 48);
+    std::memcpy(r.objectQMgrName, qmgr.data(), qmgr.size() < 48 ? qmgr.size() : 48);
+    return r;
+}
+
+// Opens a queue on hconn; fails the test unless cc 0.
+inline ZTLONG openQueue(ZTLONG hconn, const std::string& name, ZTLONG options) {
+    ZTOD od = objectDescriptor(name);
+    ZTLONG hobj = 0, cc = -1, rc = -1;
+    ZTOPEN(hconn, &od, options, &hobj, &cc, &rc);
+    EXPECT_EQ(cc, ZTCC_OK) << name;
+    EXPECT_EQ(rc, ZTRC_NONE) << name;
+    return hobj;
+}
+
 #endif

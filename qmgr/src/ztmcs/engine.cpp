@@ -238,11 +238,6 @@ OldState resetLocked() {
 
 namespace {
 
-void fail(ZTLONG& cc, ZTLONG& rc, ZTLONG reason) {
-    cc = ZTCC_FAILED;
-    rc = reason;
-}
-
 bool validName(const std::string& name) {
     if (name.empty()) return false;
     for (char ch : name) {
@@ -254,15 +249,12 @@ bool validName(const std::string& name) {
     return true;
 }
 
-// Queue managers whose names start with this do not exist.
-const char kNoSuch[] = "NOSUCH";
-
 void connect(const char* qmgrName, ZTLONG* hconn, ZTLONG& cc, ZTLONG& rc) {
     if (qmgrName == nullptr) return fail(cc, rc, ZTRC_QMGR_NAME_ERROR);
     if (hconn == nullptr) return fail(cc, rc, ZTRC_HCONN_ERROR);
     std::string name = fieldName(qmgrName, ZT_QMGR_NAME_LENGTH);
     if (name.empty()) name = ZT_DEFAULT_QMGR_NAME;
-    if (!validName(name) || name.compare(0, sizeof kNoSuch - 1, kNoSuch) == 0)
+    if (!validName(name) || namesNothing(name))
         return fail(cc, rc, ZTRC_QMGR_NAME_ERROR);
     Engine& e = engine();
     std::lock_guard<std::mutex> lock(e.mu);
@@ -280,6 +272,8 @@ bool badConnectOptions(const ZTCNO* cno) {
 }  // namespace
 
 bool validObjectName(const std::string& name) { return validName(name); }
+
+bool namesNothing(const std::string& name) { return name.compare(0, 6, "NOSUCH") == 0; }
 
 namespace verbs {
 

@@ -107,6 +107,11 @@ Engine& engine();
 
 // Helpers; all expect Engine::mu held unless said otherwise.
 
+inline void fail(ZTLONG& cc, ZTLONG& rc, ZTLONG reason) {
+    cc = ZTCC_FAILED;
+    rc = reason;
+}
+
 // A fixed-width name field as a string: up to the first NUL, trailing blanks
 // dropped. Null gives "".
 std::string fieldName(const char* field, size_t width);
@@ -145,6 +150,9 @@ OldState resetLocked();
 
 // Queue and queue manager names: letters, digits and . _ / %, not empty.
 bool validObjectName(const std::string& name);
+// Names of queue managers and queues that do not exist (and are never
+// created): those starting with "NOSUCH".
+bool namesNothing(const std::string& name);
 
 // Size of one put-message record for the given field flags.
 size_t putMsgRecordSize(ZTLONG flags);
