@@ -5,6 +5,13 @@
 # the demo) must match the target's width.
 find_package(Java 17 REQUIRED COMPONENTS Development)
 include(UseJava)
+# The headers of the JDK whose javac builds the host classes.
+if(NOT DEFINED ENV{JAVA_HOME})
+  get_filename_component(_zt_javac "${Java_JAVAC_EXECUTABLE}" REALPATH)
+  get_filename_component(_zt_jdk "${_zt_javac}" DIRECTORY)
+  get_filename_component(_zt_jdk "${_zt_jdk}" DIRECTORY)
+  set(ENV{JAVA_HOME} "${_zt_jdk}")
+endif()
 find_package(JNI REQUIRED)
 
 if(ZT_M32)
