@@ -55,7 +55,11 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(JNIEnv* env, j
     });
 }
 
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ(
+// _ZTINQ and _ZTSET are overloaded in the host class, and the JVM binds an
+// overloaded native by its short name first: under the short name the supported
+// forms would also receive the calls of the alternate forms, with the wrong
+// arguments. So both forms of each are exported under their long names.
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__III_3II_3II_3BLcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
     JNIEnv* env, jobject, jint hconn, jint hobj, jint selectorCount, jintArray selectors,
     jint intAttrCount, jintArray intAttrs, jint charAttrLength, jbyteArray charAttrs,
     jobject compCodeH, jobject reasonH) {
@@ -91,7 +95,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ(
     });
 }
 
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTSET(
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTSET__III_3II_3II_3BLcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
     JNIEnv* env, jobject, jint hconn, jint hobj, jint selectorCount, jintArray selectors,
     jint intAttrCount, jintArray intAttrs, jint charAttrLength, jbyteArray charAttrs,
     jobject compCodeH, jobject reasonH) {

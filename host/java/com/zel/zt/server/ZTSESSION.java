@@ -72,9 +72,7 @@ public class ZTSESSION {
 
     public native void _spiDefCancel(int hconn, byte[] messageKey, Pint compCode, Pint reason);
 
-    // Alternate forms that this platform does not support. Not for calling
-    // through this class: the JVM binds an overloaded native by its short name
-    // first, which belongs to the supported form above.
+    // Alternate forms that this platform does not support: they trace one line.
     public native int _ZTINQ(int hconn, int hobj, int selector, int value, Pint compCode, Pint reason);
 
     public native void _ZTSET(int hconn, int hobj, int selector, String value, int length, Pint compCode,
