@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -94,6 +95,69 @@ inline ZTLONG openQueue(ZTLONG hconn, const std::string& name, ZTLONG options) {
     EXPECT_EQ(cc, ZTCC_OK) << name;
     EXPECT_EQ(rc, ZTRC_NONE) << name;
     return hobj;
+}
+
+inline ZTMD messageDescriptor(ZTLONG version = 2) {
+    ZTMD md;
+    std::memset(&md, 0, sizeof md);
+    std::memcpy(md.eyeCatcher, ZTMD_EYE_CATCHER, 4);
+    md.version = version;
+    return md;
+}
+
+inline ZTPMO putOptions(ZTLONG options = 0, ZTLONG version = 1) {
+    ZTPMO pmo;
+    std::memset(&pmo, 0, sizeof pmo);
+    std::memcpy(pmo.eyeCatcher, ZTPMO_EYE_CATCHER, 4);
+    pmo.version = version;
+    pmo.options = options;
+    return pmo;
+}
+
+inline ZTGMO getOptions(ZTLONG options = 0, ZTLONG waitInterval = 0, ZTLONG version = 1) {
+    ZTGMO gmo;
+    std::memset(&gmo, 0, sizeof gmo);
+    std::memcpy(gmo.eyeCatcher, ZTGMO_EYE_CATCHER, 4);
+    gmo.version = version;
+    gmo.options = options;
+    gmo.waitInterval = waitInterval;
+    return gmo;
+}
+
+// Puts text; returns the descriptor as the put left it.
+inline ZTMD putText(ZTLONG hconn, ZTLONG hobj, const std::string& text, ZTLONG options = 0,
+                    Result* out = nullptr) {
+    ZTMD md = messageDescriptor();
+    ZTPMO pmo = putOptions(options);
+    Result r;
+    ZTPUT(hconn, hobj, &md, &pmo, static_cast<ZTLONG>(text.size()),
+          const_cast<char*>(text.data()), &r.cc, &r.rc);
+    if (out != nullptr)
+        *out = r;
+    else
+        EXPECT_EQ(r.cc, ZTCC_OK) << r.rc;
+    return md;
+}
+
+// Gets one message as text ("" and the result when there is none).
+struct Got {
+    Result r;
+    std::string text;
+    ZTLONG length = -1;
+    ZTMD md = messageDescriptor();
+    ZTGMO gmo = getOptions();
+};
+
+inline Got getText(ZTLONG hconn, ZTLONG hobj, ZTLONG options = 0, ZTLONG waitInterval = 0,
+                   size_t bufferLength = 1000) {
+    Got g;
+    g.gmo = getOptions(options, waitInterval);
+    std::string buf(bufferLength, '\0');
+    ZTGET(hconn, hobj, &g.md, &g.gmo, static_cast<ZTLONG>(bufferLength), &buf[0], &g.length,
+          &g.r.cc, &g.r.rc);
+    if (g.r.cc != ZTCC_FAILED && g.length >= 0)
+        g.text = buf.substr(0, std::min(static_cast<size_t>(g.length), bufferLength));
+    return g;
 }
 
 #endif

@@ -41,18 +41,6 @@ Destination resolve(QMgr& qm, const char* nameField, const char* qmgrField) {
     return d;
 }
 
-// Result of a call that reached several destinations.
-void combine(ZTLONG succeeded, ZTLONG total, ZTLONG commonReason, bool mixed, ZTLONG& cc,
-             ZTLONG& rc) {
-    if (succeeded == total) {
-        cc = ZTCC_OK;
-        rc = ZTRC_NONE;
-        return;
-    }
-    cc = succeeded > 0 ? ZTCC_WARNING : ZTCC_FAILED;
-    rc = mixed ? ZTRC_MULTIPLE_REASONS : commonReason;
-}
-
 void openList(Connection& c, ZTOD& od, Handle& h, ZTLONG& cc, ZTLONG& rc) {
     const ZTLONG n = od.recsPresent;
     h.list = true;
@@ -81,7 +69,7 @@ void openList(Connection& c, ZTOD& od, Handle& h, ZTLONG& cc, ZTLONG& rc) {
     od.knownDestCount = known;
     od.unknownDestCount = unknown;
     od.invalidDestCount = invalid;
-    combine(known, n, common, mixed, cc, rc);
+    combineResults(known, n, common, mixed, cc, rc);
 }
 
 void openQueue(Connection& c, ZTOD& od, Handle& h, ZTLONG& cc, ZTLONG& rc) {
@@ -164,6 +152,17 @@ Queue* attributeQueue(ZTLONG hconn, ZTLONG hobj, ZTLONG need, ZTLONG notOpenReas
 }
 
 }  // namespace
+
+void combineResults(ZTLONG succeeded, ZTLONG total, ZTLONG commonReason, bool mixed, ZTLONG& cc,
+                    ZTLONG& rc) {
+    if (succeeded == total) {
+        cc = ZTCC_OK;
+        rc = ZTRC_NONE;
+        return;
+    }
+    cc = succeeded > 0 ? ZTCC_WARNING : ZTCC_FAILED;
+    rc = mixed ? ZTRC_MULTIPLE_REASONS : commonReason;
+}
 
 void workOpen(ZTLONG hconn, ZTOD* od, ZTLONG options, ZTLONG* hobj, ZTLONG& cc, ZTLONG& rc) {
     std::lock_guard<std::mutex> lock(engine().mu);

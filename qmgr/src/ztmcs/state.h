@@ -154,6 +154,12 @@ bool validObjectName(const std::string& name);
 // created): those starting with "NOSUCH".
 bool namesNothing(const std::string& name);
 
+// The result of a call that reached several destinations: all succeeded cc 0,
+// some cc 1, none cc 2; the reason the failures share, or
+// ZTRC_MULTIPLE_REASONS when they differ.
+void combineResults(ZTLONG succeeded, ZTLONG total, ZTLONG commonReason, bool mixed, ZTLONG& cc,
+                    ZTLONG& rc);
+
 // Size of one put-message record for the given field flags.
 size_t putMsgRecordSize(ZTLONG flags);
 
