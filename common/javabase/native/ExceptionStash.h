@@ -20,6 +20,15 @@ public:
     // After a JNI call that can raise: takes a pending exception aside. Outside
     // any native (no stash open on this thread) the exception stays pending.
     static void park(JNIEnv* env);
+    // For JNI calls whose null result is the only sign that they raised: the
+    // exception test is made only then.
+    template <typename T>
+    static T parkIfNull(JNIEnv* env, T result) {
+        if (result == nullptr) {
+            park(env);
+        }
+        return result;
+    }
 
 private:
     JNIEnv* env_;

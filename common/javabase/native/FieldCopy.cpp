@@ -13,9 +13,8 @@ jclass requireObjectClass(JNIEnv* env, jobject obj, const char* what) {
 }
 
 jobject arrayElement(JNIEnv* env, jobjectArray array, jsize index) {
-    jobject element = env->GetObjectArrayElement(array, index);
-    ExceptionStash::park(env);
-    return element;
+    // A null element, or an index out of bounds (callers keep within bounds).
+    return ExceptionStash::parkIfNull(env, env->GetObjectArrayElement(array, index));
 }
 
 void requireRecords(JNIEnv* env, jobjectArray array, jint count, const char* field) {

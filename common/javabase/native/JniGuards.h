@@ -12,8 +12,7 @@ class StringChars {
 public:
     StringChars(JNIEnv* env, jstring string) : env_(env), string_(string) {
         if (string_ != nullptr) {
-            chars_ = env_->GetStringUTFChars(string_, nullptr);
-            ExceptionStash::park(env_);
+            chars_ = ExceptionStash::parkIfNull(env_, env_->GetStringUTFChars(string_, nullptr));
         }
     }
     ~StringChars() {
@@ -41,8 +40,7 @@ class ArrayElements {
 public:
     ArrayElements(JNIEnv* env, ArrayType array) : env_(env), array_(array) {
         if (array_ != nullptr) {
-            elements_ = (env_->*Get)(array_, nullptr);
-            ExceptionStash::park(env_);
+            elements_ = ExceptionStash::parkIfNull(env_, (env_->*Get)(array_, nullptr));
         }
     }
     // Takes over elements obtained elsewhere (for example through a traced helper).

@@ -9,13 +9,11 @@ static const char* const clsname = "NativePint";
 NativePint::NativePint(JNIEnv* env) {
     NativeTrace trace(env);
     trace.entry(clsname, "NativePint");
-    jclass cls = env->FindClass("com/zel/zt/Pint");
-    ExceptionStash::park(env);
+    jclass cls = ExceptionStash::parkIfNull(env, env->FindClass("com/zel/zt/Pint"));
     if (cls == nullptr) {
         DoException(env, 2, 2195, 102, "com/zel/zt/Pint");
     }
-    xFieldID = env->GetFieldID(cls, "x", "I");
-    ExceptionStash::park(env);
+    xFieldID = ExceptionStash::parkIfNull(env, env->GetFieldID(cls, "x", "I"));
     env->DeleteLocalRef(cls);
     trace.exit(clsname, "NativePint");
 }

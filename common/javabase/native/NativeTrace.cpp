@@ -131,10 +131,8 @@ void NativeTrace::callHost(jmethodID method, const char* first, const char* seco
     if (cls == nullptr || method == nullptr) {
         return;
     }
-    jstring a = env_->NewStringUTF(first);
-    ExceptionStash::park(env_);
-    jstring b = a != nullptr ? env_->NewStringUTF(second) : nullptr;
-    ExceptionStash::park(env_);
+    jstring a = ExceptionStash::parkIfNull(env_, env_->NewStringUTF(first));
+    jstring b = a != nullptr ? ExceptionStash::parkIfNull(env_, env_->NewStringUTF(second)) : nullptr;
     if (b != nullptr) {
         if (level != nullptr) {
             env_->CallStaticVoidMethod(cls, method, static_cast<jint>(*level), a, b);

@@ -31,8 +31,7 @@ extern "C" {
 
 jfieldID GetFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    jfieldID id = env->GetFieldID(cls, name, sig);
-    ExceptionStash::park(env);
+    jfieldID id = ExceptionStash::parkIfNull(env, env->GetFieldID(cls, name, sig));
     if (id == nullptr) {
         trace.trace(2, "GetFieldID", "***********Cant find Field ");
         trace.trace(2, "GetFieldID", name);
@@ -43,8 +42,7 @@ jfieldID GetFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) 
 
 jmethodID GetMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    jmethodID id = env->GetMethodID(cls, name, sig);
-    ExceptionStash::park(env);
+    jmethodID id = ExceptionStash::parkIfNull(env, env->GetMethodID(cls, name, sig));
     if (id == nullptr) {
         trace.trace(2, "GetMethodID", "***********Cant find Method ");
         trace.trace(2, "GetMethodID", name);
@@ -55,8 +53,7 @@ jmethodID GetMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig
 
 jmethodID GetStaticMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    jmethodID id = env->GetStaticMethodID(cls, name, sig);
-    ExceptionStash::park(env);
+    jmethodID id = ExceptionStash::parkIfNull(env, env->GetStaticMethodID(cls, name, sig));
     if (id == nullptr) {
         trace.trace(2, "GetStaticMethodID", "***********Cant find Method ");
         trace.trace(2, "GetStaticMethodID", name);
@@ -108,8 +105,7 @@ void SetStringField(JNIEnv* env, const char* source, int length, jobject obj, jf
     buffer[length] = '\0';
     trace.trace(2, "SetStringField", "Value:");
     trace.trace(2, "SetStringField", buffer);
-    jstring string = env->NewStringUTF(buffer);
-    ExceptionStash::park(env);
+    jstring string = ExceptionStash::parkIfNull(env, env->NewStringUTF(buffer));
     if (string != nullptr && id != nullptr) {
         env->SetObjectField(obj, id, string);
     }
@@ -124,8 +120,7 @@ const char* GetStringField(JNIEnv* env, jobject obj, jfieldID id, jstring* strin
     }
     *string = static_cast<jstring>(env->GetObjectField(obj, id));
     if (*string != nullptr) {
-        chars = env->GetStringUTFChars(*string, nullptr);
-        ExceptionStash::park(env);
+        chars = ExceptionStash::parkIfNull(env, env->GetStringUTFChars(*string, nullptr));
     } else {
         trace.trace(2, "GetStringField", "Cant find fieldValue");
     }
@@ -161,8 +156,7 @@ jbyte* GetByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray* arra
     }
     *array = static_cast<jbyteArray>(env->GetObjectField(obj, id));
     if (*array != nullptr) {
-        elements = env->GetByteArrayElements(*array, nullptr);
-        ExceptionStash::park(env);
+        elements = ExceptionStash::parkIfNull(env, env->GetByteArrayElements(*array, nullptr));
     } else {
         trace.trace(2, "GetByteArrayField", "Cant find fieldValue");
     }
@@ -189,13 +183,12 @@ void SetByteArrayField(JNIEnv* env, const void* source, int length, jobject obj,
     if (source == nullptr || length < 0) {
         return;
     }
-    jbyteArray array = env->NewByteArray(length);
-    ExceptionStash::park(env);
+    jbyteArray array = ExceptionStash::parkIfNull(env, env->NewByteArray(length));
     if (array == nullptr) {
         return;
     }
+    // The whole of a new array of that length: no bounds to break.
     env->SetByteArrayRegion(array, 0, length, static_cast<const jbyte*>(source));
-    ExceptionStash::park(env);
     if (id != nullptr) {
         env->SetObjectField(obj, id, array);
     }
@@ -207,8 +200,7 @@ jbyte* GetByteArrayElements(JNIEnv* env, jbyteArray array) {
     if (array == nullptr) {
         return nullptr;
     }
-    jbyte* elements = env->GetByteArrayElements(array, nullptr);
-    ExceptionStash::park(env);
+    jbyte* elements = ExceptionStash::parkIfNull(env, env->GetByteArrayElements(array, nullptr));
     if (elements != nullptr && NativeTrace::isOn() && hasElement(env, array)) {
         trace.trace(2, "GetByteArrayElements", "Byte 0", elements[0]);
     }
@@ -220,8 +212,7 @@ jint* GetIntArrayElements(JNIEnv* env, jintArray array) {
     if (array == nullptr) {
         return nullptr;
     }
-    jint* elements = env->GetIntArrayElements(array, nullptr);
-    ExceptionStash::park(env);
+    jint* elements = ExceptionStash::parkIfNull(env, env->GetIntArrayElements(array, nullptr));
     if (elements != nullptr && NativeTrace::isOn() && hasElement(env, array)) {
         trace.trace(2, "GetIntArrayElements", "Byte 0", elements[0]);
     }

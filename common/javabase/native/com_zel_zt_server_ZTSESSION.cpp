@@ -30,7 +30,8 @@ void copyQMgrName(JNIEnv* env, jstring name, QMgrNameField& out) {
     if (chars.get() == nullptr) {
         throw NativeError();
     }
-    std::strncpy(out.field, chars.get(), sizeof out.field);
+    const size_t length = strnlen(chars.get(), sizeof out.field);
+    std::memcpy(out.field, chars.get(), length);
     std::memcpy(out.text, out.field, sizeof out.field);
 }
 
