@@ -1,0 +1,229 @@
+import com.zel.zt.Pint;
+import com.zel.zt.ZTGetMessageOptions;
+import com.zel.zt.ZTMessage;
+import com.zel.zt.ZTMessageDescriptor;
+import com.zel.zt.ZTMessageTracker;
+import com.zel.zt.ZTObjectDescriptor;
+import com.zel.zt.ZTPutMessageOptions;
+import com.zel.zt.ZTResponseRecord;
+import com.zel.zt.ZTXid;
+import com.zel.zt.server.ZTSESSION;
+import com.zel.zt.server.ZTXAi;
+import com.zel.ztservices.Trace;
+
+import java.io.FileWriter;
+import java.io.IOException;
+import java.io.PrintWriter;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
+import java.util.Locale;
+
+/**
+ * What a verb costs from Java through the real JNI binding, over a queue
+ * manager that answers at once. Prints three tables and writes each as CSV
+ * into the folder given as the first argument.
+ *
+ * Figures are the median of several timed runs after a warm-up that lets the
+ * JIT compile the calling loop.
+ */
+public class Bench {
+    static native void empty();
+
+    static native void setInstantMode(boolean on);
+
+    interface Op {
+        void run();
+    }
+
+    static final int RUNS = 7;
+    static final ZTSESSION session = new ZTSESSION();
+    static final Pint cc = new Pint();
+    static final Pint rc = new Pint();
+    static final Pint hobj = new Pint();
+    static final Pint length = new Pint();
+    static final int HCONN = 1;
+    static final int HOBJ = 1;
+
+    /** Median nanoseconds per call of op over RUNS runs of `calls` calls. */
+    static double nsPerCall(Op op, int calls) {
+        for (int i = 0; i < calls; i++) {
+            op.run();
+        }
+        double[] runs = new double[RUNS];
+        for (int r = 0; r < RUNS; r++) {
+            long start = System.nanoTime();
+            for (int i = 0; i < calls; i++) {
+                op.run();
+            }
+            runs[r] = (System.nanoTime() - start) / (double) calls;
+        }
+        Arrays.sort(runs);
+        return runs[RUNS / 2];
+    }
+
+    static void tracing(boolean on) {
+        Trace.setOn(on);
+    }
+
+    public static void main(String[] args) throws IOException {
+        String out = args.length > 0 ? args[0] : ".";
+        System.loadLibrary("sessbridge");
+        System.loadLibrary("xabridge");
+        System.loadLibrary("ztbench");
+        Trace.setPrint(false);
+        Trace.setKeep(false);
+        setInstantMode(true);
+
+        verbCosts(out);
+        destinationLists(out);
+        messageSizes(out);
+        setInstantMode(false);
+    }
+
+    static ZTMessageDescriptor descriptor() {
+        return new ZTMessageDescriptor(2);
+    }
+
+    static void verbCosts(String out) throws IOException {
+        byte[] kib = new byte[1024];
+        ZTMessageDescriptor putMd = descriptor();
+        ZTMessageDescriptor getMd = descriptor();
+        ZTPutMessageOptions pmo = new ZTPutMessageOptions(1);
+        ZTGetMessageOptions gmo = new ZTGetMessageOptions(2);
+        ZTObjectDescriptor od = new ZTObjectDescriptor("BENCH.Q");
+        ZTMessage putMsg = new ZTMessage();
+        ZTMessage getMsg = new ZTMessage();
+        ZTXid xid = new ZTXid(1, new byte[] {1, 2, 3, 4}, new byte[] {5});
+
+        String[] names = {"empty native (floor)", "_ZTCMIT", "_ZTOPEN+_ZTCLOSE", "_ZTPUT 1 KiB", "_ZTGET 1 KiB",
+            "_ZTPUTMSG2 1 KiB", "_ZTGETMSG2 1 KiB", "xa_start_N+xa_end_N"};
+        Op[] ops = {
+            Bench::empty,
+            () -> session._ZTCMIT(HCONN, cc, rc),
+            () -> {
+                session._ZTOPEN(HCONN, od, 0x10, hobj, cc, rc);
+                session._ZTCLOSE(HCONN, hobj, 0, cc, rc);
+            },
+            () -> session._ZTPUT(HCONN, HOBJ, putMd, pmo, kib.length, kib, cc, rc),
+            () -> session._ZTGET(HCONN, HOBJ, getMd, gmo, kib.length, kib, length, cc, rc),
+            () -> session._ZTPUTMSG2(HCONN, HOBJ, putMsg, pmo, kib.length, kib, cc, rc),
+            () -> session._ZTGETMSG2(HCONN, HOBJ, getMsg, gmo, kib.length, kib, length, cc, rc),
+            () -> {
+                ZTXAi.xa_start_N(xid, 1, 0);
+                ZTXAi.xa_end_N(xid, 1, 0x04000000);
+            },
+        };
+
+        List<String[]> rows = new ArrayList<>();
+        tracing(false);
+        double floor = nsPerCall(ops[0], 200_000);
+        for (int i = 0; i < ops.length; i++) {
+            tracing(false);
+            double off = i == 0 ? floor : nsPerCall(ops[i], 50_000);
+            tracing(true);
+            double on = nsPerCall(ops[i], i == 0 ? 200_000 : 5_000);
+            tracing(false);
+            rows.add(new String[] {names[i], fmt(off), fmt(off / floor), fmt(on), fmt(on / floor)});
+        }
+        table("Per-verb cost (ns per call; ratio to the empty native measured in this run)",
+                new String[] {"verb", "ns, trace off", "x floor", "ns, trace on", "x floor"}, rows, out,
+                "verb_costs.csv");
+    }
+
+    static void destinationLists(String out) throws IOException {
+        int[] sizes = {1, 10, 100, 1_000, 10_000, 100_000};
+        List<String[]> rows = new ArrayList<>();
+        byte[] data = new byte[16];
+        ZTMessageDescriptor md = descriptor();
+        for (int n : sizes) {
+            ZTObjectDescriptor list = ZTObjectDescriptor.distributionList(queueNames(n));
+            int calls = Math.max(3, 200_000 / n);
+            double open = nsPerCall(() -> session._ZTOPEN(HCONN, list, 0x10, hobj, cc, rc), calls);
+
+            ZTPutMessageOptions pmo = new ZTPutMessageOptions(2);
+            pmo.putMsgRecordFields = 0x1;
+            pmo.putMessageRecords = new ZTMessageTracker[n];
+            pmo.responseRecords = new ZTResponseRecord[n];
+            for (int i = 0; i < n; i++) {
+                pmo.putMessageRecords[i] = new ZTMessageTracker();
+                pmo.responseRecords[i] = new ZTResponseRecord();
+            }
+            double put = nsPerCall(() -> session._ZTPUT(HCONN, HOBJ, md, pmo, data.length, data, cc, rc), calls);
+            Runtime rt = Runtime.getRuntime();
+            long heapMiB = (rt.totalMemory() - rt.freeMemory()) >> 20;
+            rows.add(new String[] {Integer.toString(n), fmt(open / 1000), fmt(open / n), fmt(put / 1000),
+                fmt(put / n), Long.toString(heapMiB)});
+        }
+        table("Destination lists (trace off): time per call and per record",
+                new String[] {"records", "_ZTOPEN us", "ns/record", "_ZTPUT us", "ns/record", "heap MiB"}, rows, out,
+                "destination_lists.csv");
+    }
+
+    static void messageSizes(String out) throws IOException {
+        int[] sizes = {0, 1 << 10, 64 << 10, 1 << 20, 4 << 20};
+        List<String[]> rows = new ArrayList<>();
+        ZTMessageDescriptor md = descriptor();
+        ZTPutMessageOptions pmo = new ZTPutMessageOptions(1);
+        ZTGetMessageOptions gmo = new ZTGetMessageOptions(2);
+        for (int size : sizes) {
+            byte[] data = new byte[size];
+            int calls = Math.max(20, (int) Math.min(100_000, (256L << 20) / Math.max(size, 1)));
+            double put = nsPerCall(() -> session._ZTPUT(HCONN, HOBJ, md, pmo, data.length, data, cc, rc), calls);
+            double get = nsPerCall(() -> session._ZTGET(HCONN, HOBJ, md, gmo, data.length, data, length, cc, rc),
+                    calls);
+            rows.add(new String[] {Integer.toString(size), fmt(put / 1000), mbPerSecond(size, put), fmt(get / 1000),
+                mbPerSecond(size, get)});
+        }
+        table("Message sizes (trace off)", new String[] {"bytes", "_ZTPUT us", "MB/s", "_ZTGET us", "MB/s"}, rows,
+                out, "message_sizes.csv");
+    }
+
+    static String[] queueNames(int n) {
+        String[] names = new String[n];
+        for (int i = 0; i < n; i++) {
+            names[i] = "BENCH.Q" + i;
+        }
+        return names;
+    }
+
+    static String mbPerSecond(int size, double ns) {
+        return size == 0 ? "-" : fmt(size / ns * 1e9 / 1e6);
+    }
+
+    static String fmt(double value) {
+        return String.format(Locale.ROOT, value >= 100 ? "%.0f" : "%.2f", value);
+    }
+
+    static void table(String title, String[] header, List<String[]> rows, String folder, String file)
+            throws IOException {
+        int[] widths = new int[header.length];
+        for (int c = 0; c < header.length; c++) {
+            widths[c] = header[c].length();
+            for (String[] row : rows) {
+                widths[c] = Math.max(widths[c], row[c].length());
+            }
+        }
+        System.out.println();
+        System.out.println(title);
+        printRow(header, widths);
+        for (String[] row : rows) {
+            printRow(row, widths);
+        }
+        try (PrintWriter csv = new PrintWriter(new FileWriter(folder + "/" + file))) {
+            csv.println(String.join(",", header));
+            for (String[] row : rows) {
+                csv.println(String.join(",", row));
+            }
+        }
+    }
+
+    static void printRow(String[] cells, int[] widths) {
+        StringBuilder line = new StringBuilder("  ");
+        for (int c = 0; c < cells.length; c++) {
+            String format = c == 0 ? "%-" + widths[c] + "s" : "%" + widths[c] + "s";
+            line.append(String.format(format, cells[c])).append("  ");
+        }
+        System.out.println(line.toString().replaceAll("\\s+$", ""));
+    }
+}

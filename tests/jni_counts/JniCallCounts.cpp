@@ -1,0 +1,197 @@
+// The JNI calls each verb makes, counted exactly through the proxy environment
+// over a queue manager that answers at once. The table is pinned: an extra
+// lookup, or a Java string made while tracing is off, fails here.
+//
+// With ZT_JNI_COUNTS_CSV=<file> set, the table is also written there (the
+// benchmark command does that).
+#include <jni.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Jvm.h"
+#include "ztm_control.h"
+
+extern "C" {
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCONN(JNIEnv*, jobject, jstring, jobject,
+                                                                 jobject, jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCMIT(JNIEnv*, jobject, jint, jobject,
+                                                                 jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv*, jobject, jint, jobject,
+                                                                 jint, jobject, jobject, jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(JNIEnv*, jobject, jint, jobject,
+                                                                  jint, jobject, jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT(JNIEnv*, jobject, jint, jint,
+                                                                jobject, jobject, jint, jbyteArray,
+                                                                jobject, jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGET(JNIEnv*, jobject, jint, jint,
+                                                                jobject, jobject, jint, jbyteArray,
+                                                                jobject, jobject, jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUTMSG2(JNIEnv*, jobject, jint, jint,
+                                                                    jobject, jobject, jint,
+                                                                    jbyteArray, jobject, jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGETMSG2(JNIEnv*, jobject, jint, jint,
+                                                                    jobject, jobject, jint,
+                                                                    jbyteArray, jobject, jobject,
+                                                                    jobject);
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv*, jclass, jobject, jint, jint);
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1end_1N(JNIEnv*, jclass, jobject, jint, jint);
+}
+
+using namespace zt::test;
+
+namespace {
+
+struct Counted {
+    long total, lookups, strings, hostCalls;
+};
+
+bool operator==(const Counted& a, const Counted& b) {
+    return a.total == b.total && a.lookups == b.lookups && a.strings == b.strings &&
+           a.hostCalls == b.hostCalls;
+}
+
+std::ostream& operator<<(std::ostream& out, const Counted& c) {
+    return out << "{total " << c.total << ", lookups " << c.lookups << ", strings " << c.strings
+               << ", host calls " << c.hostCalls << "}";
+}
+
+struct Verb {
+    const char* name;
+    std::function<void(JNIEnv*)> call;
+    // Expected with tracing off and on.
+    Counted off;
+    Counted on;
+    // Java strings the verb's write-back makes whatever the trace setting.
+    long writeBackStrings;
+};
+
+Counted measure(const std::function<void(JNIEnv*)>& call) {
+    JniProxy proxy;
+    callNative([&] { call(proxy.env()); });
+    const JniCounts counts = proxy.counts();
+    return {counts.total, counts.lookups(), counts.stringsCreated,
+            proxy.count(Fn::CallStaticBooleanMethod) + proxy.count(Fn::CallStaticVoidMethod)};
+}
+
+class JniCallCounts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ztmctl::reset();
+        ztmctl::setInstantMode(true);
+        Trace::setOn(false);
+        Trace::clear();
+    }
+    void TearDown() override {
+        Trace::setOn(false);
+        Trace::clear();
+        ztmctl::setInstantMode(false);
+    }
+};
+
+TEST_F(JniCallCounts, EachVerbMakesExactlyThePinnedCalls) {
+    jobject session = nullptr;
+    jobject cc = newPint();
+    jobject rc = newPint();
+    jobject hobj = newPint(1);
+    jobject length = newPint();
+    jbyteArray kib = newByteArray(std::vector<uint8_t>(1024, 7));
+    jobject od = newObject("com/zel/zt/ZTObjectDescriptor", "(Ljava/lang/String;)V",
+                           newString("BENCH.Q"));
+    jobject md = newObject("com/zel/zt/ZTMessageDescriptor", "(I)V", 2);
+    jobject pmo = newObject("com/zel/zt/ZTPutMessageOptions", "(I)V", 1);
+    jobject gmo = newObject("com/zel/zt/ZTGetMessageOptions", "(I)V", 2);
+    jobject message = newObject("com/zel/zt/ZTMessage", "()V");
+    jobject xid = newObject("com/zel/zt/ZTXid", "(I[B[B)V", 1, newByteArray({1, 2, 3}),
+                            newByteArray({4}));
+    jstring qmgr = newString("QM1");
+
+    // Totals depend on nothing but the bridge's code: each figure here is a
+    // count of calls, not a time.
+    std::vector<Verb> verbs = {
+        {"_ZTCONN",
+         [&](JNIEnv* e) { Java_com_zel_zt_server_ZTSESSION__1ZTCONN(e, session, qmgr, hobj, cc, rc); },
+         {10, 2, 0, 1}, {46, 2, 12, 7}, 0},
+        {"_ZTCMIT",
+         [&](JNIEnv* e) { Java_com_zel_zt_server_ZTSESSION__1ZTCMIT(e, session, 1, cc, rc); },
+         {7, 2, 0, 1}, {31, 2, 8, 5}, 0},
+        {"_ZTOPEN",
+         [&](JNIEnv* e) {
+             Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(e, session, 1, od, 0x10, hobj, cc, rc);
+         },
+         {40, 9, 2, 1}, {178, 9, 48, 24}, 2},
+        {"_ZTCLOSE",
+         [&](JNIEnv* e) { Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(e, session, 1, hobj, 0, cc, rc); },
+         {9, 2, 0, 1}, {33, 2, 8, 5}, 0},
+        {"_ZTPUT 1 KiB",
+         [&](JNIEnv* e) {
+             Java_com_zel_zt_server_ZTSESSION__1ZTPUT(e, session, 1, 1, md, pmo, 1024, kib, cc, rc);
+         },
+         {140, 43, 6, 1}, {551, 43, 142, 69}, 6},
+        {"_ZTGET 1 KiB",
+         [&](JNIEnv* e) {
+             Java_com_zel_zt_server_ZTSESSION__1ZTGET(e, session, 1, 1, md, gmo, 1024, kib, length,
+                                                      cc, rc);
+         },
+         {140, 43, 8, 1}, {569, 43, 150, 72}, 8},
+        {"_ZTPUTMSG2 1 KiB",
+         [&](JNIEnv* e) {
+             Java_com_zel_zt_server_ZTSESSION__1ZTPUTMSG2(e, session, 1, 1, message, pmo, 1024, kib,
+                                                          cc, rc);
+         },
+         {161, 55, 2, 1}, {542, 55, 128, 64}, 2},
+        {"_ZTGETMSG2 1 KiB",
+         [&](JNIEnv* e) {
+             Java_com_zel_zt_server_ZTSESSION__1ZTGETMSG2(e, session, 1, 1, message, gmo, 1024, kib,
+                                                          length, cc, rc);
+         },
+         {174, 55, 1, 1}, {543, 55, 123, 62}, 1},
+        // The XA natives neither trace nor write holders.
+        {"xa_start_N",
+         [&](JNIEnv* e) { Java_com_zel_zt_server_ZTXAi_xa_1start_1N(e, nullptr, xid, 1, 0); },
+         {23, 4, 0, 0}, {23, 4, 0, 0}, 0},
+        {"xa_end_N",
+         [&](JNIEnv* e) {
+             Java_com_zel_zt_server_ZTXAi_xa_1end_1N(e, nullptr, xid, 1, 0x04000000);
+         },
+         {23, 4, 0, 0}, {23, 4, 0, 0}, 0},
+    };
+
+    std::ostringstream table;
+    table << "verb,total off,lookups off,strings off,host calls off,total on,lookups on,strings on,"
+             "host calls on,strings made by tracing\n";
+    for (const Verb& verb : verbs) {
+        SCOPED_TRACE(verb.name);
+        // The first call fills the trace cache; it is not what a verb costs.
+        callNative([&] { verb.call(env()); });
+        Trace::setOn(false);
+        const Counted off = measure(verb.call);
+        Trace::setOn(true);
+        const Counted on = measure(verb.call);
+        Trace::setOn(false);
+        Trace::clear();
+        EXPECT_EQ(off, verb.off);
+        EXPECT_EQ(on, verb.on);
+        // While tracing is off the host hears only the flag refresh, and every
+        // Java string made is one the write-back stores.
+        EXPECT_LE(off.hostCalls, 1);
+        EXPECT_EQ(off.strings, verb.writeBackStrings);
+        table << verb.name << ',' << off.total << ',' << off.lookups << ',' << off.strings << ','
+              << off.hostCalls << ',' << on.total << ',' << on.lookups << ',' << on.strings << ','
+              << on.hostCalls << ',' << (on.strings - off.strings) << '\n';
+    }
+    std::cout << table.str();
+    if (const char* path = std::getenv("ZT_JNI_COUNTS_CSV")) {
+        std::ofstream(path) << table.str();
+    }
+}
+
+}  // namespace
