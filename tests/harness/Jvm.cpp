@@ -22,6 +22,7 @@ namespace {
 struct State {
     std::mutex lock;
     std::vector<std::string> classPath;
+    std::vector<std::string> classPathFirst;
     std::vector<std::string> options;
     JavaVM* vm = nullptr;
     std::map<std::string, jclass> classes;
@@ -178,9 +179,9 @@ std::string utf(Scope& s, jstring str) {
 
 // --- the JVM ---------------------------------------------------------------
 
-void addClassPath(const std::string& path) {
+void addClassPath(const std::string& path, Order order) {
     std::lock_guard<std::mutex> g(state().lock);
-    state().classPath.push_back(path);
+    (order == Order::BeforeHost ? state().classPathFirst : state().classPath).push_back(path);
 }
 
 void addJvmOption(const std::string& option) {
@@ -199,7 +200,9 @@ void startJvm() {
     auto create = reinterpret_cast<CreateJavaVM>(dlsym(handle, "JNI_CreateJavaVM"));
     if (!create) throw JavaError("no JNI_CreateJavaVM in " + lib);
 
-    std::string cp = "-Djava.class.path=" + fromEnv("ZT_HOST_JAR", ZT_HOST_JAR_PATH);
+    std::string cp = "-Djava.class.path=";
+    for (const std::string& p : st.classPathFirst) cp += p + ":";
+    cp += fromEnv("ZT_HOST_JAR", ZT_HOST_JAR_PATH);
     for (const std::string& p : st.classPath) cp += ":" + p;
     std::vector<std::string> opts{cp};
     // The heap a test needs is small; a modest limit keeps several JVMs (and

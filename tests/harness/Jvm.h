@@ -10,16 +10,19 @@
 //
 // CMake:
 //   zt_add_test_jar(zt_mytest_java ${CMAKE_CURRENT_SOURCE_DIR}/java)   # optional
-//   zt_add_jvm_test(NAME mytest SOURCES MyTest.cpp LIBS sessbridge
+//   zt_add_jvm_test(NAME mytest SOURCES MyTest.cpp LIBS sessbridge ztm
 //                   JARS zt_mytest_java)
 // registers ctest entries "mytest" and "mytest_checkjni" (-Xcheck:jni, any
-// line starting with WARNING fails it).
+// line starting with WARNING fails it). HOST_OVERRIDE_JARS go before the host
+// jar, to replace host classes for the whole process; JVM_OPTIONS and ENV
+// are passed on (see tests/harness/CMakeLists.txt).
 //
 // A test:
 //   #include "Jvm.h"
 //   using namespace zt::test;
 //
 //   TEST(Conn, FailedConnectKeepsTheHandle) {
+//       jobject session = newObject("com/zel/zt/server/ZTSESSION", "()V");
 //       jobject hconn = newPint(77), cc = newPint(-1), rc = newPint(-1);
 //       JniProxy proxy;                       // counts, can fail calls
 //       proxy.failCall(Fn::GetFieldID, 1);    // the 1st GetFieldID fails
@@ -33,6 +36,9 @@
 //       EXPECT_TRUE(proxy.misuse().empty()) << proxy.misuse()[0];
 //       EXPECT_EQ(Trace::lines().size(), 0u);
 //   }
+//
+// A JniProxy wraps the real environment of the thread that made it: make one
+// per thread. Counting and failures are per proxy; summary() lists the calls.
 //
 // Helpers throw JavaError (a std::runtime_error; gtest reports it as a
 // failure) when the JVM raises something while they work. They keep aside an
@@ -64,8 +70,11 @@ struct JavaError : std::runtime_error {
 };
 
 // --- the JVM ---------------------------------------------------------------
-// Before the start only: extra class path entries and JVM options.
-void addClassPath(const std::string& path);
+// Before the start only: extra class path entries and JVM options. An entry
+// put before the host jar replaces host classes of the same name (a holder
+// class without "x", a trace class without "isOn" ...).
+enum class Order { AfterHost, BeforeHost };
+void addClassPath(const std::string& path, Order order = Order::AfterHost);
 void addJvmOption(const std::string& option);
 // Starts the JVM once (zt_harness_main does it); later calls do nothing.
 void startJvm();
