@@ -1,6 +1,7 @@
 #include "NativeZTOD.h"
 
 #include <cstring>
+#include <optional>
 
 #include "ExceptionStash.h"
 #include "FieldCopy.h"
@@ -131,19 +132,21 @@ void NativeZTOD::SetJavaZTOD(ZTOD record) {
         if (record.recsPresent >= 1 && record.responseRecords != nullptr &&
             responseRecordArray_ != nullptr && responseRecords_ != nullptr) {
             // The host may have replaced the array since Initialise: never index
-            // past the one there now, and skip elements that are null.
+            // past the one there now, and skip elements that are null (the
+            // converter is built on the first element that is there).
             const jint available = env_->GetArrayLength(responseRecords_);
             const jint n = count < available ? count : available;
-            LocalRef<jobject> first(env_, n >= 1 ? arrayElement(env_, responseRecords_, 0) : nullptr);
-            if (first.get() != nullptr) {
-                NativeZTRR converter(env_, first.get());
-                const ZTRR* records = responseRecordArray_.get();
-                for (jint i = 0; i < n; ++i) {
-                    LocalRef<jobject> element(env_, arrayElement(env_, responseRecords_, i));
-                    if (element.get() != nullptr) {
-                        converter.SetJavaZTRR(records[i], element.get());
-                    }
+            std::optional<NativeZTRR> converter;
+            const ZTRR* records = responseRecordArray_.get();
+            for (jint i = 0; i < n; ++i) {
+                LocalRef<jobject> element(env_, arrayElement(env_, responseRecords_, i));
+                if (element.get() == nullptr) {
+                    continue;
                 }
+                if (!converter) {
+                    converter.emplace(env_, element.get());
+                }
+                converter->SetJavaZTRR(records[i], element.get());
             }
         }
     }
