@@ -1,0 +1,137 @@
+// Shared fixture of the object-verb tests: the natives called directly with
+// real Java objects, over the stand-in queue manager (reset for every test).
+#ifndef OBJECTS_TEST_H
+#define OBJECTS_TEST_H
+
+#include "Jvm.h"
+#include "ztm.h"
+#include "ztm_control.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+extern "C" {
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv*, jobject, jint, jobject, jint,
+                                                                 jobject, jobject, jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(JNIEnv*, jobject, jint, jobject, jint,
+                                                                  jobject, jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__III_3II_3II_3BLcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
+    JNIEnv*, jobject, jint, jint, jint, jintArray, jint, jintArray, jint, jbyteArray, jobject, jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTSET__III_3II_3II_3BLcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
+    JNIEnv*, jobject, jint, jint, jint, jintArray, jint, jintArray, jint, jbyteArray, jobject, jobject);
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__IIIILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
+    JNIEnv*, jobject, jint, jint, jint, jint, jobject, jobject);
+JNIEXPORT void JNICALL
+Java_com_zel_zt_server_ZTSESSION__1ZTSET__IIILjava_lang_String_2ILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
+    JNIEnv*, jobject, jint, jint, jint, jstring, jint, jobject, jobject);
+}
+
+namespace objtest {
+
+using namespace zt::test;
+
+constexpr const char* kDescriptor = "com/zel/zt/ZTObjectDescriptor";
+constexpr const char* kResponses = "[Lcom/zel/zt/ZTResponseRecord;";
+constexpr const char* kObjectRecords = "[Lcom/zel/zt/ZTObjectRecord;";
+
+struct Outcome {
+    jint cc;
+    jint rc;
+};
+inline bool operator==(const Outcome& a, const Outcome& b) { return a.cc == b.cc && a.rc == b.rc; }
+inline std::ostream& operator<<(std::ostream& os, const Outcome& o) {
+    return os << "cc " << o.cc << " reason " << o.rc;
+}
+const Outcome kBridgeFailure{2, 2195};
+
+class ObjectsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ztmctl::reset();
+        Trace::setOn(false);
+        Trace::clear();
+        InternalException::clear();
+        char name[48] = {};
+        ZTLONG cc = -1, rc = -1;
+        ZTCONN(name, &hconn, &cc, &rc);
+        ASSERT_EQ(cc, ZTCC_OK);
+        ztmctl::clearCalls();
+    }
+    void TearDown() override {
+        ztmctl::reset();
+        Trace::setOn(false);
+    }
+
+    // ZTObjectDescriptor(name), version 1.
+    static jobject descriptor(const std::string& name) {
+        return newObject(kDescriptor, "(Ljava/lang/String;)V", newString(name));
+    }
+    // ZTObjectDescriptor.distributionList(names...): version 2.
+    static jobject destinationList(const std::vector<std::string>& names) {
+        JNIEnv* e = env();
+        jobjectArray a = e->NewObjectArray(static_cast<jsize>(names.size()), findClass("java/lang/String"), nullptr);
+        for (size_t i = 0; i < names.size(); ++i) {
+            jstring s = newString(names[i]);
+            e->SetObjectArrayElement(a, static_cast<jsize>(i), s);
+            e->DeleteLocalRef(s);
+        }
+        return callStaticObject(kDescriptor, "distributionList",
+                                "([Ljava/lang/String;)Lcom/zel/zt/ZTObjectDescriptor;", a);
+    }
+    static jobject element(jobject od, const char* field, const char* sig, int i) {
+        return env()->GetObjectArrayElement(static_cast<jobjectArray>(getObject(od, field, sig)), i);
+    }
+    static Outcome response(jobject od, int i) {
+        jobject r = element(od, "responseRecords", kResponses, i);
+        return {getInt(r, "completionCode"), getInt(r, "reason")};
+    }
+    static void setResponse(jobject od, int i, Outcome o) {
+        jobject r = element(od, "responseRecords", kResponses, i);
+        setInt(r, "completionCode", o.cc);
+        setInt(r, "reason", o.rc);
+    }
+    // The three counts, in the order invalid, unknown, known.
+    static std::vector<jint> counts(jobject od) {
+        return {getInt(od, "InvalidDestCount"), getInt(od, "UnknownDestCount"), getInt(od, "KnownDestCount")};
+    }
+    static void setCounts(jobject od, jint value) {
+        for (const char* f : {"InvalidDestCount", "UnknownDestCount", "KnownDestCount"}) setInt(od, f, value);
+    }
+
+    // _ZTOPEN through the given environment (the real one by default).
+    Outcome open(jobject od, jint options, jobject hobj, JNIEnv* e = nullptr) {
+        jobject cc = newPint(-1), rc = newPint(-1);
+        callNative([&] {
+            Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(e ? e : env(), nullptr, hconn, od, options, hobj, cc, rc);
+        });
+        return {pintValue(cc), pintValue(rc)};
+    }
+    Outcome close(jobject hobj, JNIEnv* e = nullptr) {
+        jobject cc = newPint(-1), rc = newPint(-1);
+        callNative([&] { Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(e ? e : env(), nullptr, hconn, hobj, 0, cc, rc); });
+        return {pintValue(cc), pintValue(rc)};
+    }
+
+    // The descriptor as the last ZTOPEN received it, with the arrays it pointed to.
+    static ztmctl::RecordedCall lastOpen() {
+        auto opens = ztmctl::callsOf("ZTOPEN");
+        if (opens.empty()) throw std::runtime_error("ZTOPEN was not called");
+        return opens.back();
+    }
+
+    ZTLONG hconn = 0;
+};
+
+// A fixed-width field as text up to its first NUL (all of it when there is none).
+inline std::string fieldText(const char* field, size_t width) {
+    size_t n = 0;
+    while (n < width && field[n] != '\0') ++n;
+    return std::string(field, n);
+}
+
+}  // namespace objtest
+
+#endif
