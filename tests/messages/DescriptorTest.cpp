@@ -148,6 +148,22 @@ std::vector<jint> dateAndTime(jobject md) {
 
 const std::vector<jint> kStampedDateAndTime{2024, 1, 31, 23, 59, 59, 990};
 
+// What both a put and a get bring back from the stamped record.
+void expectStampedIdentity(jobject md) {
+    EXPECT_EQ(getBytes(md, "messageId"), pattern(0xB0, 24));
+    EXPECT_EQ(getBytes(md, "correlationId"), pattern(0xC0, 24));
+    EXPECT_EQ(getString(md, "userId"), "qmuser");
+    EXPECT_EQ(getBytes(md, "accountingToken"), pattern(0xD0, 32));
+    EXPECT_EQ(getString(md, "applicationIdData"), "qmappid");
+    EXPECT_EQ(getInt(md, "putApplicationType"), ZTAT_UNIX);
+    EXPECT_EQ(getString(md, "putApplicationName"), "qmapp");
+    EXPECT_EQ(getString(md, "applicationOriginData"), "QMOR");
+    EXPECT_EQ(dateAndTime(md), kStampedDateAndTime);
+    EXPECT_EQ(getBytes(md, "groupId"), pattern(0xE0, 24));
+    EXPECT_EQ(getInt(md, "messageSequenceNumber"), 51);
+    EXPECT_EQ(getInt(md, "offset"), 52);
+}
+
 class Descriptor : public MessageTest {
 protected:
     Outcome putWith(jobject md, int options) {
@@ -262,19 +278,8 @@ TEST_F(Descriptor, PutWritesBackIdentifiersContextAndDateButNotWhatTheCallerSet)
     EXPECT_EQ(getInt(md, "messageFlags"), 43);
     EXPECT_EQ(getInt(md, "originalLength"), 44);
     // Replaced: identifiers (new 24-byte arrays), context, date and time, group.
-    EXPECT_EQ(getBytes(md, "messageId"), pattern(0xB0, 24));
-    EXPECT_EQ(getBytes(md, "correlationId"), pattern(0xC0, 24));
-    EXPECT_EQ(getString(md, "userId"), "qmuser");
-    EXPECT_EQ(getBytes(md, "accountingToken"), pattern(0xD0, 32));
-    EXPECT_EQ(getString(md, "applicationIdData"), "qmappid");
-    EXPECT_EQ(getInt(md, "putApplicationType"), ZTAT_UNIX);
-    EXPECT_EQ(getString(md, "putApplicationName"), "qmapp");
-    EXPECT_EQ(getString(md, "applicationOriginData"), "QMOR");
+    expectStampedIdentity(md);
     EXPECT_EQ(getInt(md, "dateAndTimeCalls"), 1);
-    EXPECT_EQ(dateAndTime(md), kStampedDateAndTime);
-    EXPECT_EQ(getBytes(md, "groupId"), pattern(0xE0, 24));
-    EXPECT_EQ(getInt(md, "messageSequenceNumber"), 51);
-    EXPECT_EQ(getInt(md, "offset"), 52);
     // The host's calendar from those arguments: 2024-01-31T23:59:59.990Z.
     jobject calendar = getObject(md, "putDateTime", "Ljava/util/GregorianCalendar;");
     ASSERT_NE(calendar, nullptr);
@@ -305,18 +310,7 @@ TEST_F(Descriptor, GetWritesBackEveryField) {
     EXPECT_EQ(getInt(md, "backoutCount"), back.backoutCount);
     EXPECT_EQ(getString(md, "replyToQueueName"), "QM.REPLY");
     EXPECT_EQ(getString(md, "replyToQueueManagerName"), "QM.REPLYQM");
-    EXPECT_EQ(getBytes(md, "messageId"), pattern(0xB0, 24));
-    EXPECT_EQ(getBytes(md, "correlationId"), pattern(0xC0, 24));
-    EXPECT_EQ(getString(md, "userId"), "qmuser");
-    EXPECT_EQ(getBytes(md, "accountingToken"), pattern(0xD0, 32));
-    EXPECT_EQ(getString(md, "applicationIdData"), "qmappid");
-    EXPECT_EQ(getInt(md, "putApplicationType"), ZTAT_UNIX);
-    EXPECT_EQ(getString(md, "putApplicationName"), "qmapp");
-    EXPECT_EQ(getString(md, "applicationOriginData"), "QMOR");
-    EXPECT_EQ(dateAndTime(md), kStampedDateAndTime);
-    EXPECT_EQ(getBytes(md, "groupId"), pattern(0xE0, 24));
-    EXPECT_EQ(getInt(md, "messageSequenceNumber"), 51);
-    EXPECT_EQ(getInt(md, "offset"), 52);
+    expectStampedIdentity(md);
     // Not sent on a get, but written back.
     EXPECT_EQ(getInt(md, "messageFlags"), 53);
     EXPECT_EQ(getInt(md, "originalLength"), 54);
