@@ -19,6 +19,7 @@ public class Demo {
         System.loadLibrary("sessbridge");
         ZTSESSION session = new ZTSESSION();
         ConnectionDemo.run(session);
+        ObjectDemo.run(session);
 
         if (unexpected > 0) {
             System.out.println(unexpected + " step(s) did not end as expected");
