@@ -20,6 +20,7 @@ public class Demo {
         ZTSESSION session = new ZTSESSION();
         ConnectionDemo.run(session);
         ObjectDemo.run(session);
+        MessageDemo.run(session);
 
         if (unexpected > 0) {
             System.out.println(unexpected + " step(s) did not end as expected");
