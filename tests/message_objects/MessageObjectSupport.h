@@ -379,6 +379,79 @@ inline std::vector<std::string> qmgrCalls() {
     return names;
 }
 
+// A connection to the stand-in's default queue manager and a queue opened on
+// it, made directly (what is under test is the message verbs).
+inline ZTLONG connectQmgr() {
+    char name[48] = {};
+    ZTLONG hconn = 0, cc = -1, rc = -1;
+    ZTCONN(name, &hconn, &cc, &rc);
+    EXPECT_EQ(cc, ZTCC_OK) << rc;
+    return hconn;
+}
+
+inline ZTLONG openQueue(ZTLONG hconn, const std::string& name,
+                        ZTLONG options = ZTOO_OUTPUT | ZTOO_INPUT_SHARED) {
+    ZTOD od;
+    std::memset(&od, 0, sizeof od);
+    std::memcpy(od.eyeCatcher, ZTOD_EYE_CATCHER, sizeof od.eyeCatcher);
+    od.version = 1;
+    od.objectType = ZTOT_Q;
+    std::memcpy(od.objectName, name.data(), std::min(name.size(), sizeof od.objectName));
+    ZTLONG hobj = 0, cc = -1, rc = -1;
+    ZTOPEN(hconn, &od, options, &hobj, &cc, &rc);
+    EXPECT_EQ(cc, ZTCC_OK) << rc;
+    return hobj;
+}
+
+inline bool allZero(const std::optional<Bytes>& b) {
+    return b && std::all_of(b->begin(), b->end(), [](uint8_t x) { return x == 0; });
+}
+
+// After an accepted put: the flags of the replaced fields false, the others
+// as they were (`before`).
+inline void expectFlagsAfterPut(jobject m, bool before) {
+    auto f = flagsOf(m);
+    for (const char* cleared : {"userIdCached", "applicationIdDataCached",
+                                "putApplicationNameCached", "putTimeCached",
+                                "applicationOriginDataCached", kConversionFlag})
+        EXPECT_FALSE(f.at(cleared)) << cleared;
+    for (const char* kept : {"formatCached", "replyToQueueNameCached",
+                             "replyToQueueManagerNameCached"})
+        EXPECT_EQ(f.at(kept), before) << kept;
+}
+
+// _ZTGETMSG2 without syncpoint into the whole of `buffer`.
+inline void getWithMessageObject(jint hconn, jint hobj, jobject m, jbyteArray buffer,
+                                 const Holders& h) {
+    callNative([&] {
+        Java_com_zel_zt_server_ZTSESSION__1ZTGETMSG2(
+            env(), nullptr, hconn, hobj, m, getOptionsObject(ZTGMO_NO_SYNCPOINT),
+            env()->GetArrayLength(buffer), buffer, h.length, h.cc, h.rc);
+    });
+}
+
+// Put options of version 2 with one response record: its converter is built
+// only in the write-back, after the queue manager's call.
+inline jobject putOptionsWithResponseRecord() {
+    jobject pmo = putOptionsObject(0, 2);
+    jobject records = env()->NewObjectArray(1, findClass("com/zel/zt/ZTResponseRecord"),
+                                            newObject("com/zel/zt/ZTResponseRecord", "()V"));
+    setObject(pmo, "responseRecords", "[Lcom/zel/zt/ZTResponseRecord;", records);
+    return pmo;
+}
+
+// Makes the first member lookup after the queue manager's first call fail
+// (a native error in the write-back); `armed` tells whether it happened.
+inline void failFirstLookupAfterTheCall(JniProxy& proxy, bool& armed) {
+    armed = false;
+    proxy.before(Fn::GetFieldID, [&proxy, &armed] {
+        if (!armed && ztmctl::callCount() > 0) {
+            armed = true;
+            proxy.failCall(Fn::GetFieldID);
+        }
+    });
+}
+
 // A fresh stand-in state, tracing off, nothing logged.
 class BridgeTest : public ::testing::Test {
 protected:

@@ -46,18 +46,6 @@ const std::vector<std::string> kPutWritesBack{
     "putApplicationType", "putApplicationName", "dateText", "timeText", "applicationOriginData",
     "groupId", "messageSequenceNumber", "offset"};
 
-// After a put: the flags of replaced fields false, the others as they were.
-void expectFlagsAfterPut(jobject m, bool before) {
-    auto f = flagsOf(m);
-    for (const char* cleared : {"userIdCached", "applicationIdDataCached",
-                                "putApplicationNameCached", "putTimeCached",
-                                "applicationOriginDataCached", kConversionFlag})
-        EXPECT_FALSE(f.at(cleared)) << cleared;
-    for (const char* kept : {"formatCached", "replyToQueueNameCached",
-                             "replyToQueueManagerNameCached"})
-        EXPECT_EQ(f.at(kept), before) << kept;
-}
-
 bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
@@ -453,23 +441,14 @@ TEST_F(MessageMends, ElementsAreReleasedWhenANativeErrorEndsTheVerb) {
     // A put accepted by the queue manager whose write-back then fails: the
     // response record's member cannot be found.
     jbyteArray data = newByteArray(text("data"));
-    jobject pmo = putOptionsObject(0, 2);
-    jobject records = env()->NewObjectArray(1, findClass("com/zel/zt/ZTResponseRecord"),
-                                            newObject("com/zel/zt/ZTResponseRecord", "()V"));
-    setObject(pmo, "responseRecords", "[Lcom/zel/zt/ZTResponseRecord;", records);
     ztmctl::clearCalls();
     ztmctl::scriptNext("ZTPUT", answer(0, 0));
     {
         JniProxy proxy;
         bool armed = false;
-        proxy.before(Fn::GetFieldID, [&] {
-            if (!armed && ztmctl::callCount() > 0) {
-                armed = true;
-                proxy.failCall(Fn::GetFieldID);
-            }
-        });
+        failFirstLookupAfterTheCall(proxy, armed);
         Holders hp;
-        putMsg2(proxy.env(), newMessage(), pmo, 4, data, hp);
+        putMsg2(proxy.env(), newMessage(), putOptionsWithResponseRecord(), 4, data, hp);
         EXPECT_TRUE(armed);
         EXPECT_EQ(hp.compCode(), 2) << "in place of the queue manager's 0";
         EXPECT_EQ(hp.reason(), 2195);
@@ -524,4 +503,91 @@ TEST_F(MessagePut, VerbsAndConverterTraceUnderTheirOwnNames) {
          {"entry NativeZTMsg2 populateNativeZTMDForGet", "trace2 _ZTGETMSG2 CompCode:  1",
           "trace2 _ZTGETMSG2 Reason: 3017", "entry NativeZTMsg2 populateJavaZTMsg2AfterGet"})
         EXPECT_TRUE(hasLine(get, line)) << line;
+}
+
+// --- round trips through the stand-in queue manager -----------------------------------------
+
+namespace {
+
+void putMsg2To(jint hconn, jint hobj, jobject m, jint options, const Bytes& data,
+               const Holders& h) {
+    callNative([&] {
+        Java_com_zel_zt_server_ZTSESSION__1ZTPUTMSG2(env(), nullptr, hconn, hobj, m,
+                                                     putOptionsObject(options),
+                                                     static_cast<jint>(data.size()),
+                                                     newByteArray(data), h.cc, h.rc);
+    });
+}
+
+using MessageRoundTrip = BridgeTest;
+
+}  // namespace
+
+TEST_F(MessageRoundTrip, PutAndGetWithMessageObjects) {
+    const ZTLONG hconn = connectQmgr();
+    const ZTLONG hobj = openQueue(hconn, "Q.MSG2");
+    MessageValues v;
+    v.messageId = Bytes(24, 0);
+    jobject put = newMessage(v);
+    Holders hp;
+    putMsg2To(hconn, hobj, put, ZTPMO_NO_SYNCPOINT | ZTPMO_NEW_MSG_ID, text("hello, queue"), hp);
+    ASSERT_EQ(hp.compCode(), 0) << hp.reason();
+    EXPECT_FALSE(allZero(getBytes(put, "messageId"))) << "the queue manager's new identifier";
+    EXPECT_FALSE(allZero(getBytes(put, "dateText"))) << "the queue manager's put date";
+    EXPECT_EQ(ztmctl::visibleDepth("Q.MSG2"), 1u);
+
+    jobject got = newObject(kMessageClass, "()V");
+    setInt(got, "readCursor", 9);
+    jbyteArray buffer = newByteArray(Bytes(20, '.'));
+    Holders hg;
+    getWithMessageObject(hconn, hobj, got, buffer, hg);
+    ASSERT_EQ(hg.compCode(), 0) << hg.reason();
+    EXPECT_EQ(hg.dataLength(), 12);
+    EXPECT_EQ(byteArrayValue(buffer), text("hello, queue........"));
+    for (const char* same : {"messageId", "correlationId", "groupId", "userId", "dateText",
+                             "timeText", "putApplicationName"})
+        EXPECT_EQ(getBytes(got, same), getBytes(put, same)) << same;
+    EXPECT_EQ(getBytes(got, "format"), v.format);
+    EXPECT_EQ(getBytes(got, "replyToQueueName"),
+              Bytes(v.replyToQueueName->begin(), v.replyToQueueName->begin() + 48));
+    EXPECT_EQ(getInt(got, "report"), v.report);
+    EXPECT_EQ(getInt(got, "persistence"), v.persistence);
+    EXPECT_EQ(getInt(got, "readCursor"), 0);
+
+    // Gone once got.
+    setInt(got, "readCursor", 9);
+    Holders again;
+    getWithMessageObject(hconn, hobj, got, buffer, again);
+    EXPECT_EQ(again.compCode(), 2);
+    EXPECT_EQ(again.reason(), ZTRC_NO_MSG_AVAILABLE);
+    EXPECT_EQ(getInt(got, "readCursor"), 9);
+}
+
+TEST_F(MessageRoundTrip, PutOneCarriesTheMessageObjectsContextWithBothBits) {
+    const ZTLONG hconn = connectQmgr();
+    const ZTLONG hobj = openQueue(hconn, "Q.PUT1", ZTOO_INPUT_SHARED);
+    MessageValues v;
+    v.messageId = Bytes(24, 0);
+    jobject put = newMessage(v);
+    Holders hp;
+    callNative([&] {
+        Java_com_zel_zt_server_ZTSESSION__1ZTPUT1MSG2(
+            env(), nullptr, hconn, objectDescriptor("Q.PUT1"), put,
+            putOptionsObject(ZTPMO_NO_SYNCPOINT | kBothContextBits), 3, newByteArray(text("one")),
+            hp.cc, hp.rc);
+    });
+    ASSERT_EQ(hp.compCode(), 0) << hp.reason();
+
+    jobject got = newObject(kMessageClass, "()V");
+    jbyteArray buffer = newByteArray(Bytes(3, 0));
+    Holders hg;
+    getWithMessageObject(hconn, hobj, got, buffer, hg);
+    ASSERT_EQ(hg.compCode(), 0) << hg.reason();
+    EXPECT_EQ(byteArrayValue(buffer), text("one"));
+    const ZTMD sent = expectedPutRecord(v, true);
+    EXPECT_EQ(getBytes(got, "userId"), bytesOf(sent.userId));
+    EXPECT_EQ(getBytes(got, "applicationIdData"), bytesOf(sent.applicationIdData));
+    EXPECT_EQ(getBytes(got, "putApplicationName"), bytesOf(sent.putApplicationName));
+    EXPECT_EQ(getBytes(got, "applicationOriginData"), bytesOf(sent.applicationOriginData));
+    EXPECT_EQ(getBytes(got, "messageId"), getBytes(put, "messageId"));
 }
