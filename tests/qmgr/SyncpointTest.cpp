@@ -102,6 +102,22 @@ TEST_F(SyncpointTest, OtherConnectionsSeeOnlyCommittedWork) {
     EXPECT_EQ(g.text, "later");
 }
 
+TEST_F(SyncpointTest, ResetEndsAWaitingGetOfAConnectionWithPendingWork) {
+    ZTLONG other = connect();
+    ZTLONG oin = openQueue(other, "SP.Q", ZTOO_INPUT_SHARED);
+    ZTLONG oout = openQueue(other, "SP.Q", ZTOO_OUTPUT);
+    putText(other, oout, "pending", ZTPMO_SYNCPOINT);
+    Got g;
+    std::thread waiter([&] { g = getText(other, oin, ZTGMO_WAIT, -1); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ztmctl::reset();  // the waiter then drops the last reference to its connection
+    waiter.join();
+    EXPECT_EQ(g.r.cc, ZTCC_FAILED);
+    EXPECT_EQ(g.r.rc, ZTRC_HCONN_ERROR);
+    EXPECT_EQ(ztmctl::liveConnections(), 0u);
+    EXPECT_FALSE(ztmctl::queueExists("SP.Q"));
+}
+
 TEST_F(SyncpointTest, DisconnectCommitsTheOwnUnitOfWork) {
     ZTLONG other = connect();
     ZTLONG oout = openQueue(other, "SP.Q", ZTOO_OUTPUT);

@@ -231,7 +231,17 @@ OldState resetLocked() {
     OldState old;
     old.qmgrs.swap(e.qmgrs);
     old.conns.swap(e.conns);
-    for (auto& kv : old.conns) kv.second->live = false;
+    for (auto& kv : old.conns) {
+        Connection& c = *kv.second;
+        c.live = false;
+        // Finished here, under the lock, so that dropping the connection
+        // later never needs the lock (a waiting get may drop the last one).
+        if (c.uow) {
+            Transaction::Impl& t = c.uow->impl();
+            if (t.state == Transaction::State::Active || t.state == Transaction::State::Prepared)
+                rollbackLocked(t);
+        }
+    }
     e.spiAvailable = true;
     return old;
 }

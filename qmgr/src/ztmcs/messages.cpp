@@ -368,6 +368,94 @@ void workPut1(ZTLONG hconn, ZTOD* od, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength, v
     workClose(hconn, &hobj, ZTCO_NONE, ccc, crc);
 }
 
+namespace {
+
+struct GetRequest {
+    ZTLONG hconn, hobj;
+    ZTMD* md;
+    ZTGMO* gmo;
+    ZTLONG bufferLength;
+    void* buffer;
+    ZTLONG* dataLength;
+    ZTLONG options;
+    bool matchMsg, matchCorrel;
+    ZTBYTE wantMsg[ZT_MSG_ID_LENGTH];
+    ZTBYTE wantCorrel[ZT_CORREL_ID_LENGTH];
+};
+
+MsgPtr firstMatch(const Queue& q, const GetRequest& req) {
+    if (q.visible == 0) return nullptr;
+    for (const auto& kv : q.msgs) {
+        const Message& m = *kv.second;
+        if (m.state != Message::State::Visible) continue;
+        if (req.matchMsg && std::memcmp(m.md.messageId, req.wantMsg, ZT_MSG_ID_LENGTH) != 0)
+            continue;
+        if (req.matchCorrel &&
+            std::memcmp(m.md.correlationId, req.wantCorrel, ZT_CORREL_ID_LENGTH) != 0)
+            continue;
+        return kv.second;
+    }
+    return nullptr;
+}
+
+bool answer(ZTLONG& cc, ZTLONG& rc, ZTLONG reason) {
+    fail(cc, rc, reason);
+    return true;
+}
+
+// One look at the queue, with the lock held; true when the get is answered.
+// Connection and handle are looked up afresh each time: after a wait they
+// may be gone. Nothing found here outlives the call, so a waiting get never
+// holds the last reference to a connection.
+bool tryGet(const GetRequest& req, ZTLONG& cc, ZTLONG& rc) {
+    ConnPtr c = findConn(req.hconn);
+    if (!c) return answer(cc, rc, ZTRC_HCONN_ERROR);
+    auto hit = c->handles.find(req.hobj);
+    if (hit == c->handles.end()) return answer(cc, rc, ZTRC_HOBJ_ERROR);
+    const Handle& h = hit->second;
+    if (!(h.options & (ZTOO_INPUT_SHARED | ZTOO_INPUT_EXCLUSIVE)) || h.list)
+        return answer(cc, rc, ZTRC_NOT_OPEN_FOR_INPUT);
+    const QueuePtr qp = h.dests.front().queue;
+    Queue& q = *qp;
+    if (q.inhibitGet) return answer(cc, rc, ZTRC_GET_INHIBITED);
+    const bool syncpoint = (req.options & ZTGMO_SYNCPOINT) ||
+                           (!(req.options & ZTGMO_NO_SYNCPOINT) && implicitSyncpoint(*c));
+    if (syncpoint && threadTransaction() &&
+        threadTransaction()->impl().state != Transaction::State::Active)
+        return answer(cc, rc, ZTRC_UOW_NOT_ACTIVE);
+
+    const MsgPtr found = firstMatch(q, req);
+    if (!found) return false;
+    const size_t length = found->data.size();
+    const size_t room = static_cast<size_t>(req.bufferLength);
+    const size_t fits = std::min(length, room);
+    if (fits > 0) std::memcpy(req.buffer, found->data.data(), fits);
+    *req.dataLength = static_cast<ZTLONG>(length);
+    getOutputs(*req.md, found->md);
+    setField(req.gmo->resolvedQueueName, ZT_Q_NAME_LENGTH, q.name);
+    if (req.gmo->version >= 2)
+        req.gmo->groupStatus = req.gmo->segmentStatus = req.gmo->segmentation = ' ';
+    const bool truncated = length > room;
+    if (truncated && !(req.options & ZTGMO_ACCEPT_TRUNCATED))
+        return answer(cc, rc, ZTRC_TRUNCATED_MSG_FAILED);
+    if (syncpoint) {
+        ZTLONG why = ZTRC_NONE;
+        Transaction::Impl* target = syncpointTarget(*c, why);  // active: checked above
+        setStateLocked(q, *found, Message::State::LockedGet);
+        found->owner = target;
+        target->ops.push_back(Op{Op::Kind::Get, qp, found});
+    } else {
+        removeMessageLocked(q, found);
+    }
+    if (truncated) {
+        cc = ZTCC_WARNING;
+        rc = ZTRC_TRUNCATED_MSG_ACCEPTED;
+    }
+    return true;
+}
+
+}  // namespace
+
 void workGet(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTGMO* gmo, ZTLONG bufferLength, void* buffer,
              ZTLONG* dataLength, ZTLONG& cc, ZTLONG& rc) {
     Engine& e = engine();
@@ -386,88 +474,28 @@ void workGet(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTGMO* gmo, ZTLONG bufferLengt
     const bool wait = (options & ZTGMO_WAIT) != 0;
     if (wait && gmo->waitInterval < -1) return fail(cc, rc, ZTRC_WAIT_INTERVAL_ERROR);
 
-    bool matchMsg, matchCorrel;
+    GetRequest req{hconn, hobj, md, gmo, bufferLength, buffer, dataLength, options, false, false,
+                   {}, {}};
     if (gmo->version >= 2) {
-        matchMsg = (gmo->matchOptions & ZTMO_MATCH_MSG_ID) != 0;
-        matchCorrel = (gmo->matchOptions & ZTMO_MATCH_CORREL_ID) != 0;
+        req.matchMsg = (gmo->matchOptions & ZTMO_MATCH_MSG_ID) != 0;
+        req.matchCorrel = (gmo->matchOptions & ZTMO_MATCH_CORREL_ID) != 0;
     } else {
-        matchMsg = !allZero(md->messageId, ZT_MSG_ID_LENGTH);
-        matchCorrel = !allZero(md->correlationId, ZT_CORREL_ID_LENGTH);
+        req.matchMsg = !allZero(md->messageId, ZT_MSG_ID_LENGTH);
+        req.matchCorrel = !allZero(md->correlationId, ZT_CORREL_ID_LENGTH);
     }
-    ZTBYTE wantMsg[ZT_MSG_ID_LENGTH], wantCorrel[ZT_CORREL_ID_LENGTH];
-    std::memcpy(wantMsg, md->messageId, sizeof wantMsg);
-    std::memcpy(wantCorrel, md->correlationId, sizeof wantCorrel);
+    std::memcpy(req.wantMsg, md->messageId, ZT_MSG_ID_LENGTH);
+    std::memcpy(req.wantCorrel, md->correlationId, ZT_CORREL_ID_LENGTH);
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(wait ? gmo->waitInterval : 0);
 
-    for (;;) {
-        // Looked up afresh after every wait: all of it may have gone meanwhile.
-        ConnPtr c = findConn(hconn);
-        if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
-        auto hit = c->handles.find(hobj);
-        if (hit == c->handles.end()) return fail(cc, rc, ZTRC_HOBJ_ERROR);
-        const Handle& h = hit->second;
-        if (!(h.options & (ZTOO_INPUT_SHARED | ZTOO_INPUT_EXCLUSIVE)) || h.list)
-            return fail(cc, rc, ZTRC_NOT_OPEN_FOR_INPUT);
-        QueuePtr qp = h.dests.front().queue;
-        Queue& q = *qp;
-        if (q.inhibitGet) return fail(cc, rc, ZTRC_GET_INHIBITED);
-        const bool syncpoint = (options & ZTGMO_SYNCPOINT) ||
-                               (!(options & ZTGMO_NO_SYNCPOINT) && implicitSyncpoint(*c));
-        Transaction::Impl* target = nullptr;
-        if (syncpoint && threadTransaction()) {
-            ZTLONG why = ZTRC_NONE;
-            target = syncpointTarget(*c, why);
-            if (target == nullptr) return fail(cc, rc, why);
-        }
-
-        MsgPtr found;
-        if (q.visible > 0) {
-            for (auto& kv : q.msgs) {
-                const Message& m = *kv.second;
-                if (m.state != Message::State::Visible) continue;
-                if (matchMsg && std::memcmp(m.md.messageId, wantMsg, sizeof wantMsg) != 0) continue;
-                if (matchCorrel && std::memcmp(m.md.correlationId, wantCorrel, sizeof wantCorrel) != 0)
-                    continue;
-                found = kv.second;
-                break;
-            }
-        }
-        if (found) {
-            const size_t length = found->data.size();
-            const size_t fits = std::min(length, static_cast<size_t>(bufferLength));
-            if (fits > 0) std::memcpy(buffer, found->data.data(), fits);
-            *dataLength = static_cast<ZTLONG>(length);
-            getOutputs(*md, found->md);
-            setField(gmo->resolvedQueueName, ZT_Q_NAME_LENGTH, q.name);
-            if (gmo->version >= 2) gmo->groupStatus = gmo->segmentStatus = gmo->segmentation = ' ';
-            const bool truncated = length > static_cast<size_t>(bufferLength);
-            if (truncated && !(options & ZTGMO_ACCEPT_TRUNCATED))
-                return fail(cc, rc, ZTRC_TRUNCATED_MSG_FAILED);
-            if (syncpoint) {
-                if (target == nullptr) {
-                    ZTLONG why = ZTRC_NONE;
-                    target = syncpointTarget(*c, why);
-                }
-                setStateLocked(q, *found, Message::State::LockedGet);
-                found->owner = target;
-                target->ops.push_back(Op{Op::Kind::Get, qp, found});
-            } else {
-                removeMessageLocked(q, found);
-            }
-            if (truncated) {
-                cc = ZTCC_WARNING;
-                rc = ZTRC_TRUNCATED_MSG_ACCEPTED;
-            }
-            return;
-        }
+    while (!tryGet(req, cc, rc)) {
         if (!wait) return fail(cc, rc, ZTRC_NO_MSG_AVAILABLE);
         if (gmo->waitInterval == -1) {
             e.changed.wait(lock);
-        } else if (e.changed.wait_until(lock, deadline) == std::cv_status::timeout &&
-                   std::chrono::steady_clock::now() >= deadline) {
-            // One last look happens only if something changed; else give up.
-            return fail(cc, rc, ZTRC_NO_MSG_AVAILABLE);
+        } else if (e.changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+            // Past the deadline: one last look, then give up.
+            if (!tryGet(req, cc, rc)) fail(cc, rc, ZTRC_NO_MSG_AVAILABLE);
+            return;
         }
     }
 }

@@ -45,7 +45,8 @@ void recordAttributes(Call& call, ZTLONG selectorCount, const ZTLONG* selectors,
                       const char* charAttrs) {
     // Bounded so that a wild count cannot make the recorder read far away.
     const ZTLONG kMaxRecorded = 1 << 20;
-    if (selectorCount > 0 && selectorCount <= kMaxRecorded)
+    // A selector count the queue manager refuses is not read at all.
+    if (selectorCount > 0 && selectorCount <= ZT_MAX_SELECTORS)
         call.record("selectors", selectors, sizeof(ZTLONG) * static_cast<size_t>(selectorCount));
     if (intAttrCount > 0 && intAttrCount <= kMaxRecorded)
         call.record("intAttrs", intAttrs, sizeof(ZTLONG) * static_cast<size_t>(intAttrCount));
