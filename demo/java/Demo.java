@@ -21,6 +21,7 @@ public class Demo {
         ConnectionDemo.run(session);
         ObjectDemo.run(session);
         MessageDemo.run(session);
+        DeferredDemo.run(session);
 
         if (unexpected > 0) {
             System.out.println(unexpected + " step(s) did not end as expected");
