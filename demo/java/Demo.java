@@ -22,6 +22,9 @@ public class Demo {
         ObjectDemo.run(session);
         MessageDemo.run(session);
         DeferredDemo.run(session);
+        // XA: a Java transaction manager through libxabridge.
+        section("XA transactions");
+        XaDemo.main(new String[0]);
 
         if (unexpected > 0) {
             System.out.println(unexpected + " step(s) did not end as expected");
