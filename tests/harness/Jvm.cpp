@@ -208,6 +208,12 @@ void startJvm() {
     // The heap a test needs is small; a modest limit keeps several JVMs (and
     // the 32-bit one under an emulator) cheap to start side by side.
     opts.push_back("-Xmx128m");
+#ifdef ZT_EMULATED_JVM
+    // qemu-user: the JIT costs more than it saves in a short test and its code
+    // patching is not reliable there (an option in ZT_JVM_OPTIONS such as
+    // -Xmixed, coming later, wins).
+    opts.push_back("-Xint");
+#endif
     for (const std::string& o : st.options) opts.push_back(o);
     for (const std::string& o : splitSpaces(fromEnv("ZT_JVM_OPTIONS", ""))) opts.push_back(o);
 

@@ -4,7 +4,8 @@
 // env ZT_LIBJVM overrides). Its class path is the host jar plus the jars the
 // test names (zt_add_jvm_test(... JARS ...) in CMake, or addClassPath() before
 // start). Extra JVM options come from env ZT_JVM_OPTIONS (space separated, e.g.
-// "-Xcheck:jni") and addJvmOption(). zt_harness_main starts the JVM in a global
+// "-Xcheck:jni") and addJvmOption(); the JVM gets -Xmx128m, and -Xint where
+// the 32-bit target runs under qemu-user. zt_harness_main starts the JVM in a global
 // gtest Environment (not when only listing tests) and runs every test inside a
 // local frame of its own, so local references do not pile up across tests.
 //
