@@ -18,6 +18,7 @@
 // the put-message records give each message's identifiers, feedback and
 // accounting token (the fields their flags select), and receive the message
 // identifier used. ZTMD receives the first delivered message's identifier.
+// A put to a single queue leaves the put-message and response records alone.
 // Counts: known = messages put, unknown = destinations unknown at open,
 // invalid = destinations invalid at open or whose put failed.
 //
