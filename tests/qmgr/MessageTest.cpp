@@ -477,4 +477,27 @@ TEST_F(MessageTest, PutOneToADestinationListGivesEachMessageItsOwnId) {
     EXPECT_TRUE(ztmctl::callsOf("ZTPUT1").at(0).hasRecord("ZTRR[]"));
 }
 
+TEST_F(MessageTest, RecordAccountingTokenCountsOnlyWithContextOptions) {
+    std::vector<ZTOR> recs = {objectRecord("T1")};
+    ZTOD od = objectDescriptor("", 2);
+    od.recsPresent = 1;
+    od.objectRecords = recs.data();
+    ZTLONG hlist = 0;
+    ZTOPEN(hconn, &od, ZTOO_OUTPUT, &hlist, &r.cc, &r.rc);
+    ASSERT_EQ(r.cc, ZTCC_OK);
+    std::vector<ZTBYTE> token(32, 0x6B);
+    for (ZTLONG options : {0, ZTPMO_SET_IDENTITY_CONTEXT}) {
+        ZTPMO pmo = putOptions(options, 2);
+        pmo.recordCount = 1;
+        pmo.putMsgRecordFields = ZTPMRF_ACCOUNTING_TOKEN;
+        pmo.putMsgRecords = token.data();
+        ZTMD md = messageDescriptor();
+        ZTPUT(hconn, hlist, &md, &pmo, 1, const_cast<char*>("t"), &r.cc, &r.rc);
+        ASSERT_EQ(r.cc, ZTCC_OK);
+    }
+    ZTLONG tin = openQueue(hconn, "T1", ZTOO_INPUT_SHARED);
+    EXPECT_EQ(std::memcmp(getText(hconn, tin).md.accountingToken, "ZTAT", 4), 0);
+    EXPECT_EQ(getText(hconn, tin).md.accountingToken[31], 0x6B);
+}
+
 }  // namespace

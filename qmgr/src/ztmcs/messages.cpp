@@ -195,7 +195,9 @@ struct PutRecords {
 };
 
 // Applies record fields to md; returns the address of its message id slot.
-ZTBYTE* applyRecord(ZTBYTE* rec, ZTLONG flags, ZTMD& md, bool& idGiven) {
+// Like the descriptor's, the record's accounting token counts only when the
+// put sets the context.
+ZTBYTE* applyRecord(ZTBYTE* rec, ZTLONG flags, ZTLONG options, ZTMD& md, bool& idGiven) {
     ZTBYTE* idSlot = nullptr;
     if (rec == nullptr) return nullptr;
     if (flags & ZTPMRF_MSG_ID) {
@@ -216,7 +218,9 @@ ZTBYTE* applyRecord(ZTBYTE* rec, ZTLONG flags, ZTMD& md, bool& idGiven) {
         std::memcpy(&md.feedback, rec, sizeof(ZTLONG));
         rec += sizeof(ZTLONG);
     }
-    if (flags & ZTPMRF_ACCOUNTING_TOKEN) std::memcpy(md.accountingToken, rec, ZT_ACCOUNTING_TOKEN_LENGTH);
+    if ((flags & ZTPMRF_ACCOUNTING_TOKEN) &&
+        (options & (ZTPMO_SET_IDENTITY_CONTEXT | ZTPMO_SET_ALL_CONTEXT)))
+        std::memcpy(md.accountingToken, rec, ZT_ACCOUNTING_TOKEN_LENGTH);
     return idSlot;
 }
 
@@ -309,7 +313,7 @@ void workPut(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength,
         if (d.queue) {
             ZTMD one = base;
             bool idGiven = baseIdGiven;
-            ZTBYTE* idSlot = applyRecord(recs.at(i), recs.flags, one, idGiven);
+            ZTBYTE* idSlot = applyRecord(recs.at(i), recs.flags, options, one, idGiven);
             ZTMD stored;
             drc = putOne(job, d.queue, one, idGiven, stored);
             dcc = drc == ZTRC_NONE ? ZTCC_OK : ZTCC_FAILED;
