@@ -373,3 +373,17 @@ TEST_F(Descriptor, NullStringsAndArraysLeaveTheirFieldsZero) {
     ASSERT_EQ(putWith(md, ZTPMO_SET_ALL_CONTEXT).cc, 0);
     EXPECT_TRUE(sameBytes(sentRecord(), cleared(2)));
 }
+
+TEST_F(Descriptor, ExceptionFromSetDateAndTimeReachesTheCallerAfterTheWriteBack) {
+    // Not looked at: the put reports the queue manager's result, the fields
+    // after the call are still written, and the exception is pending on return.
+    jobject md = newObject("zt/messages/ThrowingDescriptor", "(I)V", 2);
+    scriptStamp("ZTPUT");
+    Outcome o = putWith(md, 0);
+    EXPECT_EQ(o.cc, 0);
+    EXPECT_EQ(o.rc, 0);
+    EXPECT_EQ(o.pending, "java.lang.IllegalStateException");
+    EXPECT_EQ(getString(md, "applicationOriginData"), "QMOR");
+    EXPECT_EQ(getBytes(md, "groupId"), pattern(0xE0, 24));
+    EXPECT_EQ(getInt(md, "offset"), 52);
+}
