@@ -25,41 +25,38 @@ void traceFirstBytes(JNIEnv* env, NativeTrace& trace, jbyteArray array, const jb
 bool hasElement(JNIEnv* env, jarray array) {
     return env->GetArrayLength(array) > 0;
 }
+
+// A lookup that found nothing traces the name it missed and ends in DoException.
+template <typename Id>
+Id requireFound(JNIEnv* env, NativeTrace& trace, Id id, const char* helper, const char* label,
+                const char* name, int probe) {
+    if (ExceptionStash::parkIfNull(env, id) == nullptr) {
+        trace.trace(2, helper, label);
+        trace.trace(2, helper, name);
+        DoException(env, 2, 2195, probe, name);
+    }
+    return id;
+}
 }  // namespace
 
 extern "C" {
 
 jfieldID GetFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    jfieldID id = ExceptionStash::parkIfNull(env, env->GetFieldID(cls, name, sig));
-    if (id == nullptr) {
-        trace.trace(2, "GetFieldID", "***********Cant find Field ");
-        trace.trace(2, "GetFieldID", name);
-        DoException(env, 2, 2195, 103, name);
-    }
-    return id;
+    return requireFound(env, trace, env->GetFieldID(cls, name, sig), "GetFieldID",
+                        "***********Cant find Field ", name, 103);
 }
 
 jmethodID GetMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    jmethodID id = ExceptionStash::parkIfNull(env, env->GetMethodID(cls, name, sig));
-    if (id == nullptr) {
-        trace.trace(2, "GetMethodID", "***********Cant find Method ");
-        trace.trace(2, "GetMethodID", name);
-        DoException(env, 2, 2195, 104, name);
-    }
-    return id;
+    return requireFound(env, trace, env->GetMethodID(cls, name, sig), "GetMethodID",
+                        "***********Cant find Method ", name, 104);
 }
 
 jmethodID GetStaticMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    jmethodID id = ExceptionStash::parkIfNull(env, env->GetStaticMethodID(cls, name, sig));
-    if (id == nullptr) {
-        trace.trace(2, "GetStaticMethodID", "***********Cant find Method ");
-        trace.trace(2, "GetStaticMethodID", name);
-        DoException(env, 2, 2195, 104, name);
-    }
-    return id;
+    return requireFound(env, trace, env->GetStaticMethodID(cls, name, sig), "GetStaticMethodID",
+                        "***********Cant find Method ", name, 104);
 }
 
 jint GetIntField(JNIEnv* env, jobject obj, jfieldID id) {

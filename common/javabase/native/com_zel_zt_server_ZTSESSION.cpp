@@ -47,6 +47,18 @@ ZTCNO connectOptions(jint options) {
     return cno;
 }
 
+// Commit and backout: the same frame around a different queue manager call.
+void endUnitOfWork(JNIEnv* env, const char* methodName, void (*end)(ZTLONG, ZTLONG*, ZTLONG*),
+                   jint hconn, jobject compCodeH, jobject reasonH) {
+    runScopeFirstVerb(env, clsname, methodName, compCodeH, reasonH, [&](Verb& verb) {
+        ZTLONG compCode = 0;
+        ZTLONG reason = 0;
+        end(hconn, &compCode, &reason);
+        verb.result(compCodeH, reasonH, compCode, reason);
+        verb.exit();
+    });
+}
+
 }  // namespace
 
 extern "C" {
@@ -180,25 +192,13 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTBEGIN(JNIEnv* env, j
 JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCMIT(JNIEnv* env, jobject,
                                                                  jint hconn, jobject compCodeH,
                                                                  jobject reasonH) {
-    runScopeFirstVerb(env, clsname, "_ZTCMIT", compCodeH, reasonH, [&](Verb& verb) {
-        ZTLONG compCode = 0;
-        ZTLONG reason = 0;
-        ZTCMIT(hconn, &compCode, &reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        verb.exit();
-    });
+    endUnitOfWork(env, "_ZTCMIT", ZTCMIT, hconn, compCodeH, reasonH);
 }
 
 JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTBACK(JNIEnv* env, jobject,
                                                                  jint hconn, jobject compCodeH,
                                                                  jobject reasonH) {
-    runScopeFirstVerb(env, clsname, "_ZTBACK", compCodeH, reasonH, [&](Verb& verb) {
-        ZTLONG compCode = 0;
-        ZTLONG reason = 0;
-        ZTBACK(hconn, &compCode, &reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        verb.exit();
-    });
+    endUnitOfWork(env, "_ZTBACK", ZTBACK, hconn, compCodeH, reasonH);
 }
 
 // A platform-specific operation this system does not provide: it reports
