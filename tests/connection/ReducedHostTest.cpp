@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using namespace zt::test;
@@ -37,7 +38,17 @@ TEST(ReducedHost, ConcurrentFirstUseFillsTheTraceCacheOnce) {
     Trace::setOn(true);
     Trace::clear();
     constexpr int kThreads = 8;
-    std::atomic<int> ready{0};
+    // The thread that fills the cache holds still at two points, giving the
+    // others time to barge in: before it makes the global reference (another
+    // thread must not start a fill of its own) and before it looks up "entry"
+    // (a thread that starts now must not use the class before its identifiers
+    // are there; half the threads start only then). Where the fill is guarded
+    // the others cannot move, and the wait times out.
+    std::atomic<int> ready{0}, fillsStarted{0}, fillerPaused{0}, verbsDone{0};
+    auto waitFor = [](const std::atomic<int>& counter, int atLeast) {
+        for (int i = 0; i < 200 && counter.load() < atLeast; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
     std::vector<long> methodLookups(kThreads), globalRefs(kThreads), misuse(kThreads);
     std::vector<std::string> pending(kThreads);
     std::vector<std::thread> threads;
@@ -46,9 +57,24 @@ TEST(ReducedHost, ConcurrentFirstUseFillsTheTraceCacheOnce) {
             JNIEnv* e = env();
             {
                 JniProxy proxy(e);
+                bool traceClassSought = false;
+                int staticLookups = 0;
+                proxy.before(Fn::FindClass, [&] {
+                    if (!traceClassSought) ++fillsStarted;  // the first FindClass is the trace class
+                    traceClassSought = true;
+                });
+                proxy.before(Fn::NewGlobalRef, [&] { waitFor(fillsStarted, 2); });
+                proxy.before(Fn::GetStaticMethodID, [&] {
+                    if (++staticLookups == 2) {
+                        ++fillerPaused;
+                        waitFor(verbsDone, 1);
+                    }
+                });
                 ++ready;
                 while (ready.load() < kThreads) std::this_thread::yield();
+                if (i >= kThreads / 2) waitFor(fillerPaused, 1);
                 callNative([&] { Java_com_zel_zt_server_ZTSESSION__1ZTCMIT(proxy.env(), kSession, 0, nullptr, nullptr); });
+                ++verbsDone;
                 pending[i] = takePendingException();
                 methodLookups[i] = proxy.count(Fn::GetStaticMethodID);
                 globalRefs[i] = proxy.count(Fn::NewGlobalRef);
