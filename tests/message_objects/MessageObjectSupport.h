@@ -74,7 +74,7 @@ inline Bytes text(const std::string& s) {
 
 template <size_t N, typename T>
 void fill(T (&field)[N], const std::optional<Bytes>& b) {
-    if (b) std::memcpy(field, b->data(), std::min(b->size(), N));
+    if (b && !b->empty()) std::memcpy(field, b->data(), std::min(b->size(), N));
 }
 
 template <size_t N, typename T>
