@@ -386,6 +386,12 @@ TEST_F(ObjectsTest, DescriptorClassWithoutDynamicQNameIsRefusedBeforeTheCall) {
     auto lines = Trace::lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "trace2 GetFieldID DynamicQName"), lines.end());
     EXPECT_EQ(std::find(lines.begin(), lines.end(), "exit com.zel.zt.server_ZTSESSION _ZTOPEN"), lines.end());
+
+    // No descriptor at all: likewise, and nothing to look up.
+    EXPECT_EQ(open(nullptr, kOut, hobj), kBridgeFailure);
+    EXPECT_EQ(takePendingException(), "");
+    EXPECT_EQ(ztmctl::callCount(), 0u);
+    EXPECT_EQ(pintValue(hobj), -5);
 }
 
 TEST_F(ObjectsTest, ResponseRecordWithoutReasonEndsAsABridgeFailure) {
