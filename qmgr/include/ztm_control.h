@@ -130,7 +130,9 @@ struct Answer {
 // Forget everything: connections, queues, messages, units of work, deferred
 // messages, recorded calls, scripts; switch instant mode off, recording and
 // the service-provider connect on. Handles issued before stay dead (handle
-// numbers are never reused). Waiting gets end with ZTRC_HCONN_ERROR.
+// numbers are never reused). Waiting gets end with ZTRC_HCONN_ERROR. The
+// calling thread leaves its XA branch; libraries built on the engine (the XA
+// resource manager) forget their state through their reset listeners.
 ZTMCTL_API void reset();
 
 // Recorded calls.

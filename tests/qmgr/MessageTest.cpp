@@ -3,6 +3,7 @@
 #include <chrono>
 #include <ctime>
 #include <thread>
+#include <vector>
 
 #include "QmgrTest.h"
 
