@@ -14,6 +14,10 @@ namespace {
 const jint kHconn = 5;
 const jint kHobj = 6;
 
+// The values the queue manager is sent, whatever the header calls them.
+static_assert(ZTLPOP_DEFERRED == 4, "deferred put option");
+static_assert(ZTLACT_ACTIVATE == 1 && ZTLACT_CANCEL == 2, "activate and cancel actions");
+
 void defPut(JNIEnv* e, jint hconn, jint hobj, jobject m, jobject pmo, jint length,
             jbyteArray data, const Holders& h) {
     callNative([&] {
@@ -37,6 +41,7 @@ void cancel(JNIEnv* e, jint hconn, jbyteArray key, const Holders& h) {
 using DeferredPut = BridgeTest;
 using ActivateAndCancel = BridgeTest;
 using DeferredRoundTrip = BridgeTest;
+using DeferredTrace = BridgeTest;
 
 }  // namespace
 
@@ -62,7 +67,6 @@ TEST_F(DeferredPut, SendsLpopWithOptions4WhateverThePutOptions) {
         EXPECT_EQ(Bytes(lpop.begin(), lpop.begin() + 4), text("LPOP"));
         EXPECT_EQ(puts[0].recordAs<ZTLPOP>("ZTLPOP").version, 1);
         EXPECT_EQ(puts[0].recordAs<ZTLPOP>("ZTLPOP").options, ZTLPOP_DEFERRED);
-        EXPECT_EQ(ZTLPOP_DEFERRED, 4);
         // The same message-object converter as the session library's puts.
         EXPECT_TRUE(sameRecord(puts[0].record("ZTMD"),
                                expectedPutRecord(v, (options & kBothContextBits) ==
@@ -201,8 +205,6 @@ TEST_F(ActivateAndCancel, RecordsDifferOnlyInTheActionWord) {
     }
     EXPECT_EQ(a.action, ZTLACT_ACTIVATE);
     EXPECT_EQ(c.action, ZTLACT_CANCEL);
-    EXPECT_EQ(ZTLACT_ACTIVATE, 1);
-    EXPECT_EQ(ZTLACT_CANCEL, 2);
     // Byte for byte, only the action word differs.
     const auto& ab = calls[0].record("ZTLACT");
     const auto& cb = calls[1].record("ZTLACT");
@@ -244,7 +246,7 @@ TEST_F(ActivateAndCancel, KeyMissingShorterThan24OrNotLentIsRefusedBeforeTheCall
     EXPECT_EQ(ztmctl::callsOf("lpiSPIActivateMessage").size(), 1u);
 }
 
-TEST_F(ActivateAndCancel, TraceLinesNameTheDeferredClass) {
+TEST_F(DeferredTrace, EntryAndExitLinesNameTheDeferredClass) {
     Trace::setOn(true);
     ztmctl::scriptNext("lpiSPIPut", answer(0, 0));
     ztmctl::scriptNext("lpiSPIActivateMessage", answer(0, 0));
