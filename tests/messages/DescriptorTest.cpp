@@ -12,35 +12,27 @@ const std::string kReplyQ = "REPLY.QUEUE.NAME.OF.EXACTLY.FORTY.EIGHT.CHARS.XX"; 
 const std::string kReplyQM = "REPLY.QMGR.NAME.OF.SIXTY.CHARACTERS.WHICH.IS.CUT.TO.48.ABCDEF";
 
 // Distinct values in every Java field (version-2 fields only when asked).
+const IntFields kCallerInts = {{"report", 0x11},  {"messageType", 0x12}, {"expiry", 0x13},
+                               {"feedback", 0x14}, {"encoding", 0x15},    {"characterSet", 0x16},
+                               {"priority", 7},    {"persistence", 1},    {"backoutCount", 5}};
+const StringFields kCallerStrings = {
+    {"format", "FMT"}, {"replyToQueueName", kReplyQ}, {"replyToQueueManagerName", kReplyQM}};
+const StringFields kContextStrings = {{"userId", "USER1"},       {"applicationIdData", "appid"},
+                                      {"putApplicationName", "putapp"}, {"putDate", "20231224"},
+                                      {"putTime", "12345678"},   {"applicationOriginData", "ORIG"}};
+
 void fill(jobject md, bool v2Fields) {
-    setInt(md, "report", 0x11);
-    setInt(md, "messageType", 0x12);
-    setInt(md, "expiry", 0x13);
-    setInt(md, "feedback", 0x14);
-    setInt(md, "encoding", 0x15);
-    setInt(md, "characterSet", 0x16);
-    setString(md, "format", std::string("FMT"));
-    setInt(md, "priority", 7);
-    setInt(md, "persistence", 1);
+    setInts(md, kCallerInts);
+    setStrings(md, kCallerStrings);
+    setStrings(md, kContextStrings);
+    setInt(md, "putApplicationType", 28);
     setBytes(md, "messageId", pattern(1, 10));
     setBytes(md, "correlationId", pattern(0x30, 30));
-    setInt(md, "backoutCount", 5);
-    setString(md, "replyToQueueName", kReplyQ);
-    setString(md, "replyToQueueManagerName", kReplyQM);
-    setString(md, "userId", std::string("USER1"));
     setBytes(md, "accountingToken", pattern(0xA0, 32));
-    setString(md, "applicationIdData", std::string("appid"));
-    setInt(md, "putApplicationType", 28);
-    setString(md, "putApplicationName", std::string("putapp"));
-    setString(md, "putDate", std::string("20231224"));
-    setString(md, "putTime", std::string("12345678"));
-    setString(md, "applicationOriginData", std::string("ORIG"));
     if (v2Fields) {
         setBytes(md, "groupId", pattern(0x60, 24));
-        setInt(md, "messageSequenceNumber", 41);
-        setInt(md, "offset", 42);
-        setInt(md, "messageFlags", 43);
-        setInt(md, "originalLength", 44);
+        setInts(md, {{"messageSequenceNumber", 41}, {"offset", 42}, {"messageFlags", 43},
+                     {"originalLength", 44}});
     }
 }
 
@@ -150,18 +142,16 @@ const std::vector<jint> kStampedDateAndTime{2024, 1, 31, 23, 59, 59, 990};
 
 // What both a put and a get bring back from the stamped record.
 void expectStampedIdentity(jobject md) {
+    expectStrings(md, {{"userId", "qmuser"},
+                       {"applicationIdData", "qmappid"},
+                       {"putApplicationName", "qmapp"},
+                       {"applicationOriginData", "QMOR"}});
+    expectInts(md, {{"putApplicationType", ZTAT_UNIX}, {"messageSequenceNumber", 51}, {"offset", 52}});
     EXPECT_EQ(getBytes(md, "messageId"), pattern(0xB0, 24));
     EXPECT_EQ(getBytes(md, "correlationId"), pattern(0xC0, 24));
-    EXPECT_EQ(getString(md, "userId"), "qmuser");
     EXPECT_EQ(getBytes(md, "accountingToken"), pattern(0xD0, 32));
-    EXPECT_EQ(getString(md, "applicationIdData"), "qmappid");
-    EXPECT_EQ(getInt(md, "putApplicationType"), ZTAT_UNIX);
-    EXPECT_EQ(getString(md, "putApplicationName"), "qmapp");
-    EXPECT_EQ(getString(md, "applicationOriginData"), "QMOR");
-    EXPECT_EQ(dateAndTime(md), kStampedDateAndTime);
     EXPECT_EQ(getBytes(md, "groupId"), pattern(0xE0, 24));
-    EXPECT_EQ(getInt(md, "messageSequenceNumber"), 51);
-    EXPECT_EQ(getInt(md, "offset"), 52);
+    EXPECT_EQ(dateAndTime(md), kStampedDateAndTime);
 }
 
 class Descriptor : public MessageTest {
@@ -260,23 +250,12 @@ TEST_F(Descriptor, PutWritesBackIdentifiersContextAndDateButNotWhatTheCallerSet)
     fill(md, true);
     scriptStamp("ZTPUT");
     ASSERT_EQ(putWith(md, 0).cc, 0);
-    // Unchanged: what the caller chose for the message.
-    EXPECT_EQ(getInt(md, "report"), 0x11);
-    EXPECT_EQ(getInt(md, "messageType"), 0x12);
-    EXPECT_EQ(getInt(md, "expiry"), 0x13);
-    EXPECT_EQ(getInt(md, "feedback"), 0x14);
-    EXPECT_EQ(getInt(md, "encoding"), 0x15);
-    EXPECT_EQ(getInt(md, "characterSet"), 0x16);
-    EXPECT_EQ(getString(md, "format"), "FMT");
-    EXPECT_EQ(getInt(md, "priority"), 7);
-    EXPECT_EQ(getInt(md, "persistence"), 1);
-    EXPECT_EQ(getInt(md, "backoutCount"), 5);
-    EXPECT_EQ(getString(md, "replyToQueueName"), kReplyQ);
-    EXPECT_EQ(getString(md, "replyToQueueManagerName"), kReplyQM);
-    EXPECT_EQ(getString(md, "putDate"), "20231224");  // read for a put, never written
-    EXPECT_EQ(getString(md, "putTime"), "12345678");
-    EXPECT_EQ(getInt(md, "messageFlags"), 43);
-    EXPECT_EQ(getInt(md, "originalLength"), 44);
+    // Unchanged: what the caller chose for the message; putDate and putTime
+    // are read for a put, never written.
+    expectInts(md, kCallerInts);
+    expectStrings(md, kCallerStrings);
+    expectStrings(md, {{"putDate", "20231224"}, {"putTime", "12345678"}});
+    expectInts(md, {{"messageFlags", 43}, {"originalLength", 44}});
     // Replaced: identifiers (new 24-byte arrays), context, date and time, group.
     expectStampedIdentity(md);
     EXPECT_EQ(getInt(md, "dateAndTimeCalls"), 1);
@@ -295,25 +274,15 @@ TEST_F(Descriptor, GetWritesBackEveryField) {
     Outcome o = get(1, 1, md, newObject(kGetOptions, "(I)V", 2), 4, newByteArray(Bytes(4)),
                     newPint(-1));
     ASSERT_EQ(o.cc, 0);
-    ZTMD back;
-    std::memset(&back, 0, sizeof back);
-    stamp(&back);
-    EXPECT_EQ(getInt(md, "report"), back.report);
-    EXPECT_EQ(getInt(md, "messageType"), back.messageType);
-    EXPECT_EQ(getInt(md, "expiry"), back.expiry);
-    EXPECT_EQ(getInt(md, "feedback"), back.feedback);
-    EXPECT_EQ(getInt(md, "encoding"), back.encoding);
-    EXPECT_EQ(getInt(md, "characterSet"), back.characterSet);
-    EXPECT_EQ(getString(md, "format"), "QMFORMAT");
-    EXPECT_EQ(getInt(md, "priority"), back.priority);
-    EXPECT_EQ(getInt(md, "persistence"), back.persistence);
-    EXPECT_EQ(getInt(md, "backoutCount"), back.backoutCount);
-    EXPECT_EQ(getString(md, "replyToQueueName"), "QM.REPLY");
-    EXPECT_EQ(getString(md, "replyToQueueManagerName"), "QM.REPLYQM");
+    expectInts(md, {{"report", 0x21},   {"messageType", 0x22}, {"expiry", 0x23},
+                    {"feedback", 0x24}, {"encoding", 0x25},    {"characterSet", 0x26},
+                    {"priority", 3},    {"persistence", 0},    {"backoutCount", 9}});
+    expectStrings(md, {{"format", "QMFORMAT"},
+                       {"replyToQueueName", "QM.REPLY"},
+                       {"replyToQueueManagerName", "QM.REPLYQM"}});
     expectStampedIdentity(md);
     // Not sent on a get, but written back.
-    EXPECT_EQ(getInt(md, "messageFlags"), 53);
-    EXPECT_EQ(getInt(md, "originalLength"), 54);
+    expectInts(md, {{"messageFlags", 53}, {"originalLength", 54}});
 }
 
 TEST_F(Descriptor, DateAndTimeDigitsAreNotChecked) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -85,6 +86,22 @@ inline ::testing::AssertionResult allZero(const uint8_t* p, size_t from, size_t 
         if (p[i] != 0) return ::testing::AssertionFailure() << "byte " << i << " is " << int(p[i]);
     }
     return ::testing::AssertionSuccess();
+}
+
+// Fields set and checked by name, in tables.
+using IntFields = std::initializer_list<std::pair<const char*, jint>>;
+using StringFields = std::initializer_list<std::pair<const char*, std::string>>;
+inline void setInts(jobject o, IntFields fields) {
+    for (const auto& f : fields) zt::test::setInt(o, f.first, f.second);
+}
+inline void setStrings(jobject o, StringFields fields) {
+    for (const auto& f : fields) zt::test::setString(o, f.first, f.second);
+}
+inline void expectInts(jobject o, IntFields fields) {
+    for (const auto& f : fields) EXPECT_EQ(zt::test::getInt(o, f.first), f.second) << f.first;
+}
+inline void expectStrings(jobject o, StringFields fields) {
+    for (const auto& f : fields) EXPECT_EQ(zt::test::getString(o, f.first), f.second) << f.first;
 }
 
 // What one native call left: holders (preset -1) and the exception pending.
