@@ -39,17 +39,17 @@ namespace conntest {
 inline const jobject kSession = nullptr;
 inline const char* const kSessionClass = "com.zel.zt.server_ZTSESSION";
 
-// The three holders most verbs take. `x` names the holder's int field (the
-// reduced host classes use another name on purpose).
+// The three holders most verbs take (the verbs that take the connection
+// handle by value do not use `hconn`).
 struct Holders {
-    jobject hconn;
-    jobject cc;
-    jobject rc;
+    jobject hconn = nullptr;
+    jobject cc = nullptr;
+    jobject rc = nullptr;
 };
 
-// One session verb, called with a connection handle taken from `handle`
-// (read by the int-taking verbs) and the holders; returns the native's result
-// (0 for the void natives).
+// One session verb with its other arguments fixed (options 0, no begin
+// options): `handle` goes to the verbs that take the handle by value, `qmgr`
+// to the connect verbs. Returns the native's result (0 for the void natives).
 struct VerbCall {
     std::string name;
     std::function<jint(JNIEnv*, const Holders&, jint handle, jstring qmgr)> call;

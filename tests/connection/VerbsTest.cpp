@@ -175,15 +175,21 @@ TEST_F(Verbs, TheQueueManagerNameIsA48ByteNulPaddedField) {
         {sixty, bytesOf(sixty.data(), 48)},
         {"", std::vector<uint8_t>(48, 0)},
     };
+    setTracing(true);
     for (const std::string& verb : kConnectVerbs) {
         for (const Case& c : cases) {
             SCOPED_TRACE(verb + " '" + c.name + "'");
             ztmctl::clearCalls();
+            Trace::clear();
             LocalFrame frame(16);
             Holders h = holders();
             callNative([&] { verbNamed(verb).call(env(), h, 0, newString(c.name)); });
             ASSERT_EQ(ztmctl::callCount(), 1u);
             EXPECT_EQ(ztmctl::call(0).record("qmgrName"), c.field);
+            // The traced name is the field, at most 48 characters.
+            const Lines l = Trace::lines();
+            ASSERT_GE(l.size(), 5u);
+            EXPECT_EQ(l[4], "trace2 " + verb + " " + c.name.substr(0, 48));
         }
     }
 }
