@@ -1,5 +1,6 @@
 // Connections, units of work and the control interface.
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -347,6 +348,47 @@ TEST_F(ConnectionTest, ConcurrentConnectsAndDisconnectsStayConsistent) {
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(ztmctl::liveConnections(), 0u);
     EXPECT_EQ(ztmctl::callCount(), 4u * 200u * 4u);
+}
+
+TEST_F(ConnectionTest, EveryVerbOnADeadConnectionFailsWithHconnError) {
+    ZTLONG h = connect();
+    const ZTLONG dead = h;
+    Result r;
+    ZTDISC(&h, &r.cc, &r.rc);
+    ZTOD od = objectDescriptor("Q");
+    ZTMD md = messageDescriptor();
+    ZTPMO pmo = putOptions();
+    ZTGMO gmo = getOptions();
+    ZTLACT act;
+    std::memset(&act, 0, sizeof act);
+    std::memcpy(act.eyeCatcher, ZTLACT_EYE_CATCHER, 4);
+    act.action = ZTLACT_ACTIVATE;
+    ZTLPOP lpop;
+    std::memcpy(lpop.eyeCatcher, ZTLPOP_EYE_CATCHER, 4);
+    lpop.version = 1;
+    lpop.options = ZTLPOP_DEFERRED;
+    ZTLONG hobj = 1, sel = ZTIA_CURRENT_DEPTH, val = 0, len = 0;
+    char buf[8] = "data";
+    std::vector<std::function<void()>> verbs = {
+        [&] { ZTOPEN(dead, &od, ZTOO_OUTPUT, &hobj, &r.cc, &r.rc); },
+        [&] { ZTCLOSE(dead, &hobj, ZTCO_NONE, &r.cc, &r.rc); },
+        [&] { ZTINQ(dead, hobj, 1, &sel, 1, &val, 0, nullptr, &r.cc, &r.rc); },
+        [&] { ZTSET(dead, hobj, 1, &sel, 1, &val, 0, nullptr, &r.cc, &r.rc); },
+        [&] { ZTPUT(dead, hobj, &md, &pmo, 4, buf, &r.cc, &r.rc); },
+        [&] { ZTPUT1(dead, &od, &md, &pmo, 4, buf, &r.cc, &r.rc); },
+        [&] { ZTGET(dead, hobj, &md, &gmo, 8, buf, &len, &r.cc, &r.rc); },
+        [&] { lpiSPIPut(dead, hobj, &md, &pmo, 4, buf, &lpop, &r.cc, &r.rc); },
+        [&] { lpiSPIActivateMessage(dead, &act, &r.cc, &r.rc); },
+        [&] { ZTCMIT(dead, &r.cc, &r.rc); },
+        [&] { ZTBACK(dead, &r.cc, &r.rc); },
+    };
+    for (size_t i = 0; i < verbs.size(); ++i) {
+        r = Result();
+        verbs[i]();
+        EXPECT_EQ(r.cc, ZTCC_FAILED) << i;
+        EXPECT_EQ(r.rc, ZTRC_HCONN_ERROR) << i;
+    }
+    EXPECT_FALSE(ztmctl::queueExists("Q"));
 }
 
 }  // namespace

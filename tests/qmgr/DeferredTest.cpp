@@ -92,6 +92,8 @@ TEST_F(DeferredTest, BadRequestsAreRefused) {
     ZTPMO pmo = putOptions();
     lpiSPIPut(hconn, out, &md, &pmo, 1, const_cast<char*>("y"), nullptr, &res.cc, &res.rc);
     EXPECT_EQ(res.rc, ZTRC_RECORD_ERROR);
+    lpiSPIPut(hconn + 100, out, &md, &pmo, 1, const_cast<char*>("y"), nullptr, &res.cc, &res.rc);
+    EXPECT_EQ(res.rc, ZTRC_HCONN_ERROR);
     // A key given by the caller that is already deferred.
     ZTMD dup = messageDescriptor();
     std::memcpy(dup.messageId, key.data(), 24);

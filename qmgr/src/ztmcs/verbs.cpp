@@ -189,9 +189,8 @@ void lpiSPIPut(ZTLONG hconn, ZTLONG hobj, ZTMD* msgDesc, ZTPMO* putOptions, ZTLO
     call.run(args, compCode, reason, Outs(), [&](ZTLONG& cc, ZTLONG& rc) {
         if (spiPutOptions == nullptr ||
             !eyeCatcherIs(spiPutOptions->eyeCatcher, ZTLPOP_EYE_CATCHER)) {
-            cc = ZTCC_FAILED;
-            rc = ZTRC_RECORD_ERROR;
-            return;
+            std::lock_guard<std::mutex> lock(engine().mu);
+            return fail(cc, rc, findConn(hconn) ? ZTRC_RECORD_ERROR : ZTRC_HCONN_ERROR);
         }
         workPut(hconn, hobj, msgDesc, putOptions, dataLength, data, spiPutOptions, cc, rc);
     });
