@@ -294,6 +294,20 @@ TEST_F(XaResourceManager, TheAssociatedThreadCarriesTheBranchTransaction)
     EXPECT_EQ(ztmXABranchCount(), 0) << "the engine's reset forgets the branches";
 }
 
+TEST_F(XaResourceManager, WorkFinishedBehindTheBranchsBackIsAResourceManagerError)
+{
+    XID x = branchXid(22);
+    ASSERT_EQ(start(x), XA_OK);
+    auto work = ztmeng::threadTransaction();
+    ASSERT_EQ(end(x), XA_OK);
+    ASSERT_TRUE(work->rollback());
+    EXPECT_EQ(prepare(x), XAER_RMERR);
+    EXPECT_EQ(commit(x, TMONEPHASE), XAER_RMERR);
+    EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_IDLE) << "kept for the transaction manager";
+    EXPECT_EQ(rollback(x), XA_OK);
+    EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_NONE);
+}
+
 TEST_F(XaResourceManager, ThreadsJoinOneBranchAndEachEndsItsOwnAssociation)
 {
     XID x = branchXid(20);
