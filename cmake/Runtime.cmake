@@ -44,5 +44,27 @@ if(ZT_M32)
   endif()
 endif()
 
-# The java launcher of the target width, with the emulator in front when needed.
+# The java launcher of the target width, with the emulator in front when
+# needed. Under qemu-user the JVM runs interpreted: its JIT patches compiled
+# code across threads, which is not reliable under emulation.
 set(ZT_JAVA ${ZT_EMULATOR} ${ZT_RUNTIME_JAVA_HOME}/bin/java)
+if(ZT_EMULATOR)
+  list(APPEND ZT_JAVA -Xint)
+endif()
+
+# Environment of a test that starts the java launcher. In a sanitizer build the
+# launcher must have the sanitizer runtime preloaded to load the instrumented
+# libraries, and the JVM handles SIGSEGV itself, so ASan must leave it alone.
+set(ZT_JAVA_TEST_ENV "")
+if(ZT_SANITIZE)
+  set(_zt_width_flag "")
+  if(ZT_M32)
+    set(_zt_width_flag -m32)
+  endif()
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${_zt_width_flag} -print-file-name=libasan.so
+                  OUTPUT_VARIABLE _zt_libasan OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(ZT_JAVA_TEST_ENV
+      "LD_PRELOAD=${_zt_libasan}"
+      "ASAN_OPTIONS=handle_segv=0:allow_user_segv_handler=1:detect_leaks=0:detect_stack_use_after_return=0:abort_on_error=1"
+      "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
+endif()

@@ -25,23 +25,10 @@ add_test(NAME xa_demo_native COMMAND xa_native_demo $<TARGET_FILE:xabridge>)
 set_tests_properties(xa_demo_java xa_demo_java_checkjni xa_demo_native PROPERTIES
     FAIL_REGULAR_EXPRESSION "(^|\n)WARNING|unexpected")
 
-# In a sanitizer build the java launcher needs the ASan runtime preloaded to
-# load the instrumented libraries.
-if(ZT_SANITIZE)
-  set(_zt_m32_flag "")
-  if(ZT_M32)
-    set(_zt_m32_flag -m32)
-  endif()
-  # The harness's settings (defined later on a first configure).
-  set(_zt_xa_sanitizer_env ${ZT_SANITIZER_ENV})
-  if(NOT _zt_xa_sanitizer_env)
-    set(_zt_xa_sanitizer_env
-        "ASAN_OPTIONS=handle_segv=0:allow_user_segv_handler=1:detect_leaks=0:detect_stack_use_after_return=0:abort_on_error=1"
-        "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
-  endif()
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${_zt_m32_flag} -print-file-name=libasan.so
-                  OUTPUT_VARIABLE _zt_libasan OUTPUT_STRIP_TRAILING_WHITESPACE)
-  set_tests_properties(xa_demo_java xa_demo_java_checkjni PROPERTIES
-      ENVIRONMENT "LD_PRELOAD=${_zt_libasan};${_zt_xa_sanitizer_env}")
-  set_tests_properties(xa_demo_native PROPERTIES ENVIRONMENT "${_zt_xa_sanitizer_env}")
+if(ZT_JAVA_TEST_ENV)
+  set_tests_properties(xa_demo_java xa_demo_java_checkjni PROPERTIES ENVIRONMENT "${ZT_JAVA_TEST_ENV}")
+  # The native demo is not the java launcher: it needs the options only.
+  set(_zt_native_env ${ZT_JAVA_TEST_ENV})
+  list(FILTER _zt_native_env EXCLUDE REGEX "^LD_PRELOAD=")
+  set_tests_properties(xa_demo_native PROPERTIES ENVIRONMENT "${_zt_native_env}")
 endif()

@@ -45,6 +45,18 @@ final class Words {
             case 3027: return "character attribute length not valid";
             case 3028: return "integer attribute count not valid";
             case 3029: return "selector count not valid";
+            case 3030: return "unit of work in progress";
+            case 3031: return "unit of work belongs to an XA branch";
+            case 3032: return "unknown object queue manager";
+            case 3033: return "object name not valid";
+            case 3034: return "object in use";
+            case 3035: return "record count not valid";
+            case 3036: return "attribute cannot be set";
+            case 3037: return "attribute value not valid";
+            case 3038: return "unit of work not active";
+            case 3039: return "wait interval not valid";
+            case 3040: return "buffer length not valid";
+            case 3041: return "duplicate message key";
             default: return "reason " + reason;
         }
     }
