@@ -109,7 +109,9 @@ int main(int argc, char** argv)
     step("xa_start_entry", sw->xa_start_entry(&inDoubt, RMID, TMNOFLAGS), XA_OK);
     step("xa_end_entry TMSUCCESS", sw->xa_end_entry(&inDoubt, RMID, TMSUCCESS), XA_OK);
     step("xa_prepare_entry", sw->xa_prepare_entry(&inDoubt, RMID, TMNOFLAGS), XA_OK);
-    printf("    ... the transaction manager loses track of it; its recovery asks the queue manager:\n");
+    printf(
+        "    ... the transaction manager loses track of it; its recovery asks the queue "
+        "manager:\n");
     XID found[8];
     int n = sw->xa_recover_entry(found, 8, RMID, TMSTARTRSCAN | TMENDRSCAN);
     printf("  %-40s -> %d XID(s) in doubt\n", "xa_recover_entry TMSTARTRSCAN|TMENDRSCAN", n);
@@ -117,11 +119,13 @@ int main(int argc, char** argv)
         show("in doubt:", &found[i]);
     }
     if (n != 1 || found[0].gtrid_length != inDoubt.gtrid_length ||
-        memcmp(found[0].data, inDoubt.data, (size_t)(inDoubt.gtrid_length + inDoubt.bqual_length)) != 0) {
+        memcmp(found[0].data, inDoubt.data,
+               (size_t)(inDoubt.gtrid_length + inDoubt.bqual_length)) != 0) {
         printf("  ^ unexpected: recover should list the prepared branch alone\n");
         ++unexpected;
     } else {
-        step("xa_commit_entry of the recovered XID", sw->xa_commit_entry(&found[0], RMID, TMNOFLAGS), XA_OK);
+        step("xa_commit_entry of the recovered XID",
+             sw->xa_commit_entry(&found[0], RMID, TMNOFLAGS), XA_OK);
     }
     n = sw->xa_recover_entry(found, 8, RMID, TMSTARTRSCAN | TMENDRSCAN);
     printf("  %-40s -> %d XID(s) in doubt\n", "xa_recover_entry again", n);

@@ -170,6 +170,17 @@ jbyteArray newByteArray(JNIEnv* env, const char* bytes, long length)
     return array;
 }
 
+// One line of bytes, each followed by a blank. A byte is signed: 0x80 and
+// above widen to ffffff80 and so on.
+void printBytes(const char* bytes, long n)
+{
+    for (long i = 0; i < n; ++i) {
+        const int widened = static_cast<signed char>(bytes[i]);
+        std::printf("%x ", static_cast<unsigned>(widened));
+    }
+    std::printf("\n");
+}
+
 // The flags word is a set of bits: a Java int goes to the entry's long
 // without sign extension, so TMASYNC stays 0x80000000 on 64-bit too.
 long xaFlags(jint flags)
@@ -213,7 +224,7 @@ jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb,
     return (swch->*entry)(&xid, rmid, xaFlags(flags));
 }
 
-} // namespace
+}  // namespace
 
 extern "C" {
 
@@ -276,8 +287,8 @@ jobject cXidToJava(JNIEnv* env, XID xid)
     if (env->ExceptionCheck()) {
         return nullptr;
     }
-    LocalRef<jbyteArray> bqual(
-        env, newByteArray(env, xid.data + xid.gtrid_length, xid.bqual_length));
+    LocalRef<jbyteArray> bqual(env,
+                               newByteArray(env, xid.data + xid.gtrid_length, xid.bqual_length));
     if (bqual.get() == nullptr) {
         std::fputs("failed to create byte array for bqual\n", stderr);
         return nullptr;
@@ -285,8 +296,8 @@ jobject cXidToJava(JNIEnv* env, XID xid)
     if (env->ExceptionCheck()) {
         return nullptr;
     }
-    jobject result = env->NewObject(cls.get(), ctor, static_cast<jint>(xid.formatID), gtrid.get(),
-                                    bqual.get());
+    jobject result =
+        env->NewObject(cls.get(), ctor, static_cast<jint>(xid.formatID), gtrid.get(), bqual.get());
     if (env->ExceptionCheck()) {
         return nullptr;
     }
@@ -314,15 +325,8 @@ void debugXid(XID* xid)
         bqual = XIDDATASIZE - gtrid;
     }
     std::printf("xid: format=%d\n", static_cast<int>(xid->formatID));
-    // A byte is signed: 0x80 and above widen to ffffff80 and so on.
-    for (long i = 0; i < gtrid; ++i) {
-        std::printf("%x ", static_cast<unsigned>(static_cast<int>(static_cast<signed char>(xid->data[i]))));
-    }
-    std::printf("\n");
-    for (long i = 0; i < bqual; ++i) {
-        std::printf("%x ", static_cast<unsigned>(static_cast<int>(static_cast<signed char>(xid->data[gtrid + i]))));
-    }
-    std::printf("\n");
+    printBytes(xid->data, gtrid);
+    printBytes(xid->data + gtrid, bqual);
     std::fflush(stdout);
 }
 
@@ -340,9 +344,8 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1close_1N(JNIEnv* env, jc
     return stringVerb(env, qmgrName, rmid, flags, "xa_close()", &xa_switch_t::xa_close_entry);
 }
 
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv* env, jclass,
-                                                                 jobject xid, jint rmid,
-                                                                 jint flags)
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv* env, jclass, jobject xid,
+                                                                 jint rmid, jint flags)
 {
     return xidVerb(env, xid, rmid, flags, "xa_start", &xa_switch_t::xa_start_entry);
 }
@@ -353,16 +356,14 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1end_1N(JNIEnv* env, jcla
     return xidVerb(env, xid, rmid, flags, "xa_end", &xa_switch_t::xa_end_entry);
 }
 
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1prepare_1N(JNIEnv* env, jclass,
-                                                                   jobject xid, jint rmid,
-                                                                   jint flags)
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1prepare_1N(JNIEnv* env, jclass, jobject xid,
+                                                                   jint rmid, jint flags)
 {
     return xidVerb(env, xid, rmid, flags, "xa_prepare", &xa_switch_t::xa_prepare_entry);
 }
 
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1commit_1N(JNIEnv* env, jclass,
-                                                                  jobject xid, jint rmid,
-                                                                  jint flags)
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1commit_1N(JNIEnv* env, jclass, jobject xid,
+                                                                  jint rmid, jint flags)
 {
     return xidVerb(env, xid, rmid, flags, "xa_commit", &xa_switch_t::xa_commit_entry);
 }
@@ -374,9 +375,8 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1rollback_1N(JNIEnv* env,
     return xidVerb(env, xid, rmid, flags, "xa_rollback", &xa_switch_t::xa_rollback_entry);
 }
 
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1forget_1N(JNIEnv* env, jclass,
-                                                                  jobject xid, jint rmid,
-                                                                  jint flags)
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1forget_1N(JNIEnv* env, jclass, jobject xid,
+                                                                  jint rmid, jint flags)
 {
     return xidVerb(env, xid, rmid, flags, "xa_forget", &xa_switch_t::xa_forget_entry);
 }
@@ -392,8 +392,8 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, 
     jsize count = env->GetArrayLength(xids);
     // At least one record, so an empty array still reaches the entry, with
     // count 0, whatever the allocator does with a request for nothing.
-    XidBuffer buffer(static_cast<XID*>(
-        std::calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(XID))));
+    XidBuffer buffer(
+        static_cast<XID*>(std::calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(XID))));
     if (!buffer) {
         std::fputs("no space for xid buffer\n", stderr);
         return -1;
@@ -420,4 +420,4 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, 
     return n;
 }
 
-} // extern "C"
+}  // extern "C"

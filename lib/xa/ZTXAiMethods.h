@@ -35,8 +35,8 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1close_1N(JNIEnv* env, jc
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv* env, jclass cls,
                                                                  jobject xid, jint rmid,
                                                                  jint flags);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1end_1N(JNIEnv* env, jclass cls,
-                                                               jobject xid, jint rmid, jint flags);
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1end_1N(JNIEnv* env, jclass cls, jobject xid,
+                                                               jint rmid, jint flags);
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1prepare_1N(JNIEnv* env, jclass cls,
                                                                    jobject xid, jint rmid,
                                                                    jint flags);

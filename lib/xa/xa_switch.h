@@ -37,7 +37,8 @@ struct xa_switch_t {
 ZTM_ASSERT(sizeof(long) == ZT_ADDR, "long is as wide as an address on both targets");
 ZTM_ASSERT(offsetof(struct xa_switch_t, flags) == 32, "xa_switch_t.flags");
 ZTM_ASSERT(offsetof(struct xa_switch_t, version) == 32 + ZT_ADDR, "xa_switch_t.version");
-ZTM_ASSERT(offsetof(struct xa_switch_t, xa_open_entry) == 32 + 2 * ZT_ADDR, "xa_switch_t.xa_open_entry");
+ZTM_ASSERT(offsetof(struct xa_switch_t, xa_open_entry) == 32 + 2 * ZT_ADDR,
+           "xa_switch_t.xa_open_entry");
 ZTM_ASSERT(offsetof(struct xa_switch_t, xa_rollback_entry) == 32 + 6 * ZT_ADDR,
            "xa_switch_t.xa_rollback_entry");
 ZTM_ASSERT(offsetof(struct xa_switch_t, xa_prepare_entry) == 32 + 7 * ZT_ADDR,

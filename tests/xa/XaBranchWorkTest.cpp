@@ -117,4 +117,4 @@ TEST_F(XaBranchWork, AHeuristicDecisionCarriesOutTheWork)
     EXPECT_EQ(getText(hconn_, in_).text, "decided");
 }
 
-} // namespace
+}  // namespace

@@ -20,8 +20,8 @@ inline jobject newZTXid(int format, const Bytes& gtrid, const Bytes& bqual)
 inline jobject newTestXid(int format, const std::optional<Bytes>& gtrid,
                           const std::optional<Bytes>& bqual)
 {
-    return newObject("xatest/TestXid", "(I[B[B)V", format,
-                     gtrid ? newByteArray(*gtrid) : nullptr, bqual ? newByteArray(*bqual) : nullptr);
+    return newObject("xatest/TestXid", "(I[B[B)V", format, gtrid ? newByteArray(*gtrid) : nullptr,
+                     bqual ? newByteArray(*bqual) : nullptr);
 }
 
 inline jclass xaClass()
@@ -99,4 +99,4 @@ inline std::string output(const std::function<void()>& fn)
     return capture(Streams::Both, fn);
 }
 
-#endif // XA_TEST_XA_JVM_H
+#endif  // XA_TEST_XA_JVM_H

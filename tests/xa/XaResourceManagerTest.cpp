@@ -339,4 +339,4 @@ TEST_F(XaResourceManager, ThreadsJoinOneBranchAndEachEndsItsOwnAssociation)
     EXPECT_EQ(commit(x, TMONEPHASE), XA_OK);
 }
 
-} // namespace
+}  // namespace

@@ -109,8 +109,10 @@ TEST_F(XaSwitch, StartAddsOneAndTheOtherEntriesPassTheirArgumentsUnchanged)
     const struct {
         const char* function;
         uint32_t flags;
-    } xidCalls[] = {{"zstXAEnd", TMSUSPEND},       {"zstXARollback", TMNOFLAGS},
-                    {"zstXAPrepare", TMNOFLAGS},   {"zstXACommit", TMONEPHASE},
+    } xidCalls[] = {{"zstXAEnd", TMSUSPEND},
+                    {"zstXARollback", TMNOFLAGS},
+                    {"zstXAPrepare", TMNOFLAGS},
+                    {"zstXACommit", TMONEPHASE},
                     {"zstXAForget", TMNOFLAGS}};
     for (const auto& c : xidCalls) {
         auto call = onlyCall(c.function);
@@ -143,9 +145,9 @@ TEST_F(XaSwitch, EveryEntryReturnsTheQueueManagersCodeUnchanged)
     int retval = 0;
     const int codes[] = {XAER_RMFAIL, XAER_OUTSIDE, XA_RBEND, XA_HEURMIX, XA_RDONLY, -12345};
     for (int code : codes) {
-        for (const char* f : {"zstXAOpen", "zstXAClose", "zstXAStart", "zstXAEnd", "zstXARollback",
-                              "zstXAPrepare", "zstXACommit", "zstXARecover", "zstXAForget",
-                              "zstXAComplete"}) {
+        for (const char* f :
+             {"zstXAOpen", "zstXAClose", "zstXAStart", "zstXAEnd", "zstXARollback", "zstXAPrepare",
+              "zstXACommit", "zstXARecover", "zstXAForget", "zstXAComplete"}) {
             ztmctl::Answer a;
             a.returnValue = code;
             ztmctl::scriptNext(f, a);
@@ -165,4 +167,4 @@ TEST_F(XaSwitch, EveryEntryReturnsTheQueueManagersCodeUnchanged)
     EXPECT_EQ(ztmctl::callCount(), 10u * (sizeof codes / sizeof codes[0]));
 }
 
-} // namespace
+}  // namespace

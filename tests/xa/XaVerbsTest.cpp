@@ -7,6 +7,18 @@
 
 namespace {
 
+const XidNative kStart = Java_com_zel_zt_server_ZTXAi_xa_1start_1N;
+const XidNative kEnd = Java_com_zel_zt_server_ZTXAi_xa_1end_1N;
+const XidNative kPrepare = Java_com_zel_zt_server_ZTXAi_xa_1prepare_1N;
+const XidNative kCommit = Java_com_zel_zt_server_ZTXAi_xa_1commit_1N;
+const XidNative kRollback = Java_com_zel_zt_server_ZTXAi_xa_1rollback_1N;
+
+// One XID verb, called as the JVM would, in a native-sized frame.
+jint verb(XidNative native, jobject xid, jint rmid, jint flags, JNIEnv* e = nullptr)
+{
+    return callXa([&] { return native(e != nullptr ? e : env(), xaClass(), xid, rmid, flags); });
+}
+
 class XaVerbs : public ::testing::Test {
 protected:
     void SetUp() override { ztmctl::reset(); }
@@ -18,15 +30,21 @@ protected:
 
     static jint open(JNIEnv* e, jstring name, jint rmid, jint flags)
     {
-        return callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1open_1N(e, xaClass(), name, rmid, flags); });
+        return callXa([&] {
+            return Java_com_zel_zt_server_ZTXAi_xa_1open_1N(e, xaClass(), name, rmid, flags);
+        });
     }
     static jint close(JNIEnv* e, jstring name, jint rmid, jint flags)
     {
-        return callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1close_1N(e, xaClass(), name, rmid, flags); });
+        return callXa([&] {
+            return Java_com_zel_zt_server_ZTXAi_xa_1close_1N(e, xaClass(), name, rmid, flags);
+        });
     }
     static jint recover(JNIEnv* e, jobjectArray xids, jint rmid, jint flags)
     {
-        return callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(e, xaClass(), xids, rmid, flags); });
+        return callXa([&] {
+            return Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(e, xaClass(), xids, rmid, flags);
+        });
     }
 
     // An Object[] of n distinct marker strings, kept in markers_.
@@ -106,7 +124,9 @@ TEST_F(XaVerbs, OpenReachesZstXAOpenWithTheNameTheAgentModelZeroAndOne)
 TEST_F(XaVerbs, TheNameGoesAsModifiedUtf8AndFlagsKeepTheirBits)
 {
     // "A", U+0000, "B", U+00E9: modified UTF-8 writes the NUL as C0 80.
-    const std::string name = "A\xc0\x80" "B\xc3\xa9";
+    const std::string name =
+        "A\xc0\x80"
+        "B\xc3\xa9";
     ztmctl::Answer ok;
     ok.returnValue = XA_OK;
     ztmctl::scriptNext("zstXAOpen", ok);
@@ -148,8 +168,9 @@ TEST_F(XaVerbs, ANameWhoseCharactersCannotBeHadIsRefused)
         EXPECT_EQ(close(proxy.env(), newString("QM1"), 1, 0), -1);
         EXPECT_EQ(takePendingException(), "java.lang.OutOfMemoryError");
     });
-    EXPECT_EQ(out, "xa_open(): failed to get string from qmgrName\n"
-                   "xa_close(): failed to get string from qmgrName\n");
+    EXPECT_EQ(out,
+              "xa_open(): failed to get string from qmgrName\n"
+              "xa_close(): failed to get string from qmgrName\n");
     EXPECT_EQ(proxy.count(Fn::ReleaseStringUTFChars), 0);
     EXPECT_EQ(ztmctl::callCount(), 0u) << "the switch is not called";
 }
@@ -178,9 +199,8 @@ TEST_F(XaVerbs, EachXidVerbHandsTheConvertedRecordRmidAndFlagsToItsFunction)
         ok.returnValue = XA_OK;
         ztmctl::scriptNext(v.function, ok);
         jobject xid = newTestXid(99, g, b);
-        std::string out = output([&] {
-            EXPECT_EQ(callXa([&] { return v.native(env(), xaClass(), xid, 4, static_cast<jint>(flags)); }), XA_OK);
-        });
+        std::string out =
+            output([&] { EXPECT_EQ(verb(v.native, xid, 4, static_cast<jint>(flags)), XA_OK); });
         EXPECT_EQ(out, "") << v.verb;
         ASSERT_EQ(ztmctl::callCount(), 1u) << v.verb;
         auto call = ztmctl::call(0);
@@ -205,12 +225,11 @@ TEST_F(XaVerbs, EachXidVerbReturnsTheEntryCodeUnchanged)
             ztmctl::Answer a;
             a.returnValue = code;
             ztmctl::scriptNext(v.function, a);
-            EXPECT_EQ(callXa([&] { return v.native(env(), xaClass(), xid, 1, 0); }), code) << v.verb;
+            EXPECT_EQ(verb(v.native, xid, 1, 0), code) << v.verb;
         }
     }
     // Unscripted, the resource manager answers: nothing is open.
-    EXPECT_EQ(callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1start_1N(env(), xaClass(), xid, 1, 0); }),
-              XAER_PROTO);
+    EXPECT_EQ(verb(kStart, xid, 1, 0), XAER_PROTO);
 }
 
 TEST_F(XaVerbs, A65ByteGtridIsRefusedWithBothMessagesInOrderAndNoCall)
@@ -218,14 +237,12 @@ TEST_F(XaVerbs, A65ByteGtridIsRefusedWithBothMessagesInOrderAndNoCall)
     for (const XidVerb& v : xidVerbs()) {
         jobject xid = newZTXid(1, countingBytes(65), {1});
         jint rc = 0;
-        std::string out = output([&] { rc = callXa([&] { return v.native(env(), xaClass(), xid, 1, 0); }); });
+        std::string out = output([&] { rc = verb(v.native, xid, 1, 0); });
         EXPECT_EQ(out, "gtrid too big (65)\n" + std::string(v.verb) + ": failed to convert xid\n");
         EXPECT_EQ(rc, -1) << v.verb;
     }
     jobject bigBqual = newZTXid(1, {1}, countingBytes(65));
-    std::string out = output([&] {
-        EXPECT_EQ(callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1end_1N(env(), xaClass(), bigBqual, 1, 0); }), -1);
-    });
+    std::string out = output([&] { EXPECT_EQ(verb(kEnd, bigBqual, 1, 0), -1); });
     EXPECT_EQ(out, "bqual too big (65)\nxa_end: failed to convert xid\n");
     EXPECT_EQ(ztmctl::callCount(), 0u) << "the switch is never called";
 }
@@ -235,9 +252,9 @@ TEST_F(XaVerbs, A64ByteGtridAndBqualGoThrough)
     prepareBranches({});
     jobject xid = newZTXid(3, countingBytes(64), countingBytes(64, 100));
     EXPECT_EQ(output([&] {
-                  EXPECT_EQ(callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1start_1N(env(), xaClass(), xid, 1, 0); }), XA_OK);
-                  EXPECT_EQ(callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1end_1N(env(), xaClass(), xid, 1, TMSUCCESS); }), XA_OK);
-                  EXPECT_EQ(callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1rollback_1N(env(), xaClass(), xid, 1, 0); }), XA_OK);
+                  EXPECT_EQ(verb(kStart, xid, 1, 0), XA_OK);
+                  EXPECT_EQ(verb(kEnd, xid, 1, TMSUCCESS), XA_OK);
+                  EXPECT_EQ(verb(kRollback, xid, 1, 0), XA_OK);
               }),
               "");
     EXPECT_TRUE(sameXid(onlyCall("zstXAStart").recordAs<XID>("XID"),
@@ -248,17 +265,15 @@ TEST_F(XaVerbs, ConversionFailuresPairTheConversionMessageWithTheVerbs)
 {
     jobject throwsFormat = newTestXid(1, Bytes{1}, Bytes{2});
     setBoolean(throwsFormat, "throwInGetFormatId", true);
-    std::string out = output([&] {
-        EXPECT_EQ(callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1commit_1N(env(), xaClass(), throwsFormat, 1, 0); }), -1);
-    });
+    std::string out = output([&] { EXPECT_EQ(verb(kCommit, throwsFormat, 1, 0), -1); });
     EXPECT_EQ(out, "call to getFormatId failedxa_commit: failed to convert xid\n");
     EXPECT_EQ(takePendingException(), "java.lang.IllegalStateException");
 
     jobject noBqual = newObject("xatest/XidWithoutBqual", "(I[B)V", 9, newByteArray({4, 5, 6}));
-    out = output([&] {
-        EXPECT_EQ(callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1prepare_1N(env(), xaClass(), noBqual, 1, 0); }), -1);
-    });
-    EXPECT_EQ(out, "failed to get methodID for xid.getBranchQualifier()\nxa_prepare: failed to convert xid\n");
+    out = output([&] { EXPECT_EQ(verb(kPrepare, noBqual, 1, 0), -1); });
+    EXPECT_EQ(
+        out,
+        "failed to get methodID for xid.getBranchQualifier()\nxa_prepare: failed to convert xid\n");
     EXPECT_EQ(takePendingException(), "java.lang.NoSuchMethodError");
     EXPECT_EQ(ztmctl::callCount(), 0u);
 }
@@ -268,7 +283,7 @@ TEST_F(XaVerbs, ANullXidIsRefusedWithoutCallingTheSwitch)
     std::string expected;
     std::string out = output([&] {
         for (const XidVerb& v : xidVerbs()) {
-            EXPECT_EQ(callXa([&] { return v.native(env(), xaClass(), nullptr, 1, 0); }), -1) << v.verb;
+            EXPECT_EQ(verb(v.native, nullptr, 1, 0), -1) << v.verb;
             expected += std::string(v.verb) + ": xid is null\n";
         }
     });
@@ -289,9 +304,7 @@ TEST_F(XaVerbs, AnExceptionPendingAfterTheConversionStopsTheVerbSilently)
             e->ThrowNew(e->FindClass("java/lang/IllegalStateException"), "late");
         }
     });
-    std::string out = output([&] {
-        EXPECT_EQ(callXa([&] { return Java_com_zel_zt_server_ZTXAi_xa_1rollback_1N(proxy.env(), xaClass(), xid, 1, 0); }), -1);
-    });
+    std::string out = output([&] { EXPECT_EQ(verb(kRollback, xid, 1, 0, proxy.env()), -1); });
     EXPECT_EQ(out, "");
     EXPECT_EQ(takePendingException(), "java.lang.IllegalStateException");
     EXPECT_EQ(ztmctl::callCount(), 0u);
@@ -304,7 +317,8 @@ TEST_F(XaVerbs, RecoverSetsAsManyElementsAsItFoundAndLeavesTheRest)
     const std::vector<XID> doubt = {branchXid(1), branchXid(2), branchXid(3, 7)};
     prepareBranches(doubt);
     jobjectArray xids = markedArray(10);
-    EXPECT_EQ(output([&] { EXPECT_EQ(recover(env(), xids, 1, TMSTARTRSCAN | TMENDRSCAN), 3); }), "");
+    EXPECT_EQ(output([&] { EXPECT_EQ(recover(env(), xids, 1, TMSTARTRSCAN | TMENDRSCAN), 3); }),
+              "");
     for (jsize i = 0; i < 3; ++i) {
         EXPECT_TRUE(javaXidIs(element(xids, i), doubt[static_cast<size_t>(i)])) << i;
     }
@@ -345,7 +359,8 @@ TEST_F(XaVerbs, AnEmptyArrayAsksTheQueueManagerWithCountZero)
 {
     prepareBranches({branchXid(1)});
     jobjectArray xids = markedArray(0);
-    EXPECT_EQ(output([&] { EXPECT_EQ(recover(env(), xids, 1, TMSTARTRSCAN | TMENDRSCAN), 0); }), "");
+    EXPECT_EQ(output([&] { EXPECT_EQ(recover(env(), xids, 1, TMSTARTRSCAN | TMENDRSCAN), 0); }),
+              "");
     auto call = onlyCall("zstXARecover");
     EXPECT_EQ(call.arg("count"), 0);
     EXPECT_NE(call.pointer("xids"), nullptr);
@@ -374,7 +389,8 @@ TEST_F(XaVerbs, AnArrayThatRefusesZTXidEndsRecoverWithTheException)
     jobjectArray strings = env()->NewObjectArray(3, findClass("java/lang/String"), nullptr);
     jobject keep = newString("keep");
     env()->SetObjectArrayElement(strings, 0, keep);
-    EXPECT_EQ(output([&] { EXPECT_EQ(recover(env(), strings, 1, TMSTARTRSCAN | TMENDRSCAN), -1); }), "");
+    EXPECT_EQ(output([&] { EXPECT_EQ(recover(env(), strings, 1, TMSTARTRSCAN | TMENDRSCAN), -1); }),
+              "");
     EXPECT_EQ(takePendingException(), "java.lang.ArrayStoreException");
     jobject first = element(strings, 0);
     EXPECT_TRUE(env()->IsSameObject(first, keep));
@@ -426,7 +442,8 @@ TEST_F(XaVerbs, AJavaTransactionManagerDrivesBranchesThroughTheHostClass)
     EXPECT_EQ(callStaticInt(cls, "xa_end_N", xidSig, undone, 3, static_cast<jint>(TMFAIL)), XA_OK);
     EXPECT_EQ(callStaticInt(cls, "xa_rollback_N", xidSig, undone, 3, 0), XA_OK);
     EXPECT_EQ(callStaticInt(cls, "xa_start_N", xidSig, doubt, 3, 0), XA_OK);
-    EXPECT_EQ(callStaticInt(cls, "xa_end_N", xidSig, doubt, 3, static_cast<jint>(TMSUCCESS)), XA_OK);
+    EXPECT_EQ(callStaticInt(cls, "xa_end_N", xidSig, doubt, 3, static_cast<jint>(TMSUCCESS)),
+              XA_OK);
     EXPECT_EQ(callStaticInt(cls, "xa_prepare_N", xidSig, doubt, 3, 0), XA_OK);
     EXPECT_EQ(callStaticInt(cls, "xa_forget_N", xidSig, doubt, 3, 0), XAER_PROTO);
 
@@ -435,8 +452,8 @@ TEST_F(XaVerbs, AJavaTransactionManagerDrivesBranchesThroughTheHostClass)
                             static_cast<jint>(TMSTARTRSCAN | TMENDRSCAN)),
               1);
     jobject listed = element(found, 0);
-    EXPECT_TRUE(callStaticBoolean("java/util/Objects", "equals", "(Ljava/lang/Object;Ljava/lang/Object;)Z",
-                                  listed, doubt))
+    EXPECT_TRUE(callStaticBoolean("java/util/Objects", "equals",
+                                  "(Ljava/lang/Object;Ljava/lang/Object;)Z", listed, doubt))
         << "ZTXid.equals: the same identifier";
     EXPECT_EQ(element(found, 1), nullptr);
     EXPECT_EQ(callStaticInt(cls, "xa_commit_N", xidSig, listed, 3, 0), XA_OK);
@@ -445,4 +462,4 @@ TEST_F(XaVerbs, AJavaTransactionManagerDrivesBranchesThroughTheHostClass)
     EXPECT_EQ(ztmctl::callsOf("zstXAOpen").at(0).arg("agentModel"), 8);
 }
 
-} // namespace
+}  // namespace

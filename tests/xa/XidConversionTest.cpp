@@ -149,10 +149,12 @@ TEST(XidToNative, MissingOrThrowingGettersEachHaveTheirMessage)
          "java.lang.NoSuchMethodError"},
         {throwsFormat, "call to getFormatId failed", "java.lang.IllegalStateException"},
         {newObject("xatest/XidWithoutGtrid", "()V"),
-         "failed to get methodID for xid.getGlobalTransactionId()\n", "java.lang.NoSuchMethodError"},
+         "failed to get methodID for xid.getGlobalTransactionId()\n",
+         "java.lang.NoSuchMethodError"},
         {throwsGtrid, "failed to get globalTransactionId from xid\n",
          "java.lang.IllegalStateException"},
-        {throwsBqual, "failed to get branch qualifer from xid\n", "java.lang.IllegalStateException"},
+        {throwsBqual, "failed to get branch qualifer from xid\n",
+         "java.lang.IllegalStateException"},
     };
     for (const Case& c : cases) {
         int rc = 0;
@@ -266,7 +268,7 @@ TEST(XidToJava, JniFailuresGiveNullWithTheirMessageOrThePendingException)
     struct Case {
         Fn fn;
         int nth;
-        const char* error; // "" raises nothing
+        const char* error;  // "" raises nothing
         std::string message;
         std::string exception;
     };
@@ -288,8 +290,8 @@ TEST(XidToJava, JniFailuresGiveNullWithTheirMessageOrThePendingException)
     for (const Case& c : cases) {
         JniProxy proxy;
         proxy.failCall(c.fn, c.nth, 1, c.error);
-        std::string out = output(
-            [&] { toJava(proxy.env(), x, [](jobject obj) { EXPECT_EQ(obj, nullptr); }); });
+        std::string out =
+            output([&] { toJava(proxy.env(), x, [](jobject obj) { EXPECT_EQ(obj, nullptr); }); });
         EXPECT_EQ(out, c.message) << fnName(c.fn) << " #" << c.nth;
         EXPECT_EQ(takePendingException(), c.exception) << fnName(c.fn) << " #" << c.nth;
         EXPECT_EQ(proxy.failuresInjected(), 1);
@@ -338,4 +340,4 @@ TEST(DebugXid, LengthsBeyondTheRecordPrintOnlyItsBytes)
     EXPECT_EQ(out, expected);
 }
 
-} // namespace
+}  // namespace

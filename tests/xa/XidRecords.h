@@ -93,4 +93,4 @@ inline int64_t asFlags(uint32_t bits)
     return static_cast<int64_t>(static_cast<long>(static_cast<unsigned long>(bits)));
 }
 
-#endif // XA_TEST_XID_RECORDS_H
+#endif  // XA_TEST_XID_RECORDS_H

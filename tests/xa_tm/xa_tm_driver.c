@@ -146,7 +146,8 @@ static void driveBranches(struct xa_switch_t* sw, int rmid)
     checkCode(sw->xa_start_entry(&e, rmid, TMNOFLAGS), XA_OK, "in doubt: start");
     checkCode(sw->xa_end_entry(&e, rmid, TMSUCCESS), XA_OK, "in doubt: end");
     checkCode(sw->xa_prepare_entry(&e, rmid, TMNOFLAGS), XA_OK, "in doubt: prepare");
-    checkCode(recoverCount(sw, rmid, &e), 1, "recover TMSTARTRSCAN|TMENDRSCAN lists the prepared branch once");
+    checkCode(recoverCount(sw, rmid, &e), 1,
+              "recover TMSTARTRSCAN|TMENDRSCAN lists the prepared branch once");
     checkCode(recoverInSteps(sw, rmid, &e), 1, "recover in steps of 2 lists it once");
     checkCode(sw->xa_commit_entry(&e, rmid, TMNOFLAGS), XA_OK, "in doubt: commit");
     checkCode(recoverCount(sw, rmid, &e), 0, "recover after commit no longer lists it");

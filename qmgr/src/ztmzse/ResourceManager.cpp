@@ -16,7 +16,7 @@ constexpr long kEndFlags = TMSUCCESS | TMFAIL | TMSUSPEND;
 constexpr long kCommitFlags = TMONEPHASE | TMNOWAIT;
 constexpr long kRecoverFlags = TMSTARTRSCAN | TMENDRSCAN;
 
-} // namespace
+}  // namespace
 
 ResourceManager& resourceManager()
 {
@@ -61,8 +61,7 @@ int ResourceManager::checkCall(const XID* xid, int rmid, long flags, long allowe
     return XA_OK;
 }
 
-int ResourceManager::lookup(const XID* xid, int rmid, long flags, long allowed,
-                            Table::iterator& it)
+int ResourceManager::lookup(const XID* xid, int rmid, long flags, long allowed, Table::iterator& it)
 {
     if (int rc = checkCall(xid, rmid, flags, allowed); rc != XA_OK) {
         return rc;
@@ -389,14 +388,10 @@ int ResourceManager::branchState(const XID* xid)
         return ZTXA_BRANCH_NONE;
     }
     switch (branch->state) {
-    case State::Active:
-        return ZTXA_BRANCH_ACTIVE;
-    case State::Idle:
-        return branch->rollbackOnly ? ZTXA_BRANCH_ROLLBACK_ONLY : ZTXA_BRANCH_IDLE;
-    case State::Prepared:
-        return ZTXA_BRANCH_PREPARED;
-    case State::Heuristic:
-        return ZTXA_BRANCH_HEURISTIC;
+    case State::Active: return ZTXA_BRANCH_ACTIVE;
+    case State::Idle: return branch->rollbackOnly ? ZTXA_BRANCH_ROLLBACK_ONLY : ZTXA_BRANCH_IDLE;
+    case State::Prepared: return ZTXA_BRANCH_PREPARED;
+    case State::Heuristic: return ZTXA_BRANCH_HEURISTIC;
     }
     return ZTXA_BRANCH_NONE;
 }
@@ -420,4 +415,4 @@ void ResourceManager::reset()
     // Their work rolls back as the last references go, outside the lock.
 }
 
-} // namespace ztmzse
+}  // namespace ztmzse

@@ -46,10 +46,10 @@ private:
     struct Branch {
         XID xid{};
         std::shared_ptr<ztmeng::Transaction> work;
-        std::uint64_t sequence = 0; // creation order, the order recover lists
+        std::uint64_t sequence = 0;  // creation order, the order recover lists
         State state = State::Active;
         bool rollbackOnly = false;
-        int heuristicOutcome = 0; // XA_HEURCOM or XA_HEURRB once heuristic
+        int heuristicOutcome = 0;  // XA_HEURCOM or XA_HEURRB once heuristic
         std::set<std::thread::id> associated;
         std::set<std::thread::id> suspended;
     };
@@ -77,7 +77,7 @@ private:
     static void dissociate(const Branch& branch);
 
     std::mutex mutex_;
-    std::map<int, std::string> open_; // rmid -> open string
+    std::map<int, std::string> open_;  // rmid -> open string
     Table branches_;
     std::map<std::pair<std::thread::id, int>, Scan> scans_;
     std::uint64_t nextSequence_ = 1;
@@ -85,6 +85,6 @@ private:
 
 ResourceManager& resourceManager();
 
-} // namespace ztmzse
+}  // namespace ztmzse
 
-#endif // ZTMZSE_RESOURCE_MANAGER_H
+#endif  // ZTMZSE_RESOURCE_MANAGER_H

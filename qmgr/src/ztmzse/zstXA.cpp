@@ -35,7 +35,7 @@ void recordXid(ztmeng::Call& call, XID* xid, int rmid, long flags)
     call.arg("rmid", rmid).arg("flags", flags);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" {
 
@@ -43,7 +43,10 @@ int zstXAOpen(char* openString, int rmid, long flags, int agentModel, int arg5, 
 {
     ztmeng::Call call("zstXAOpen");
     recordString(call, "openString", openString);
-    call.arg("rmid", rmid).arg("flags", flags).arg("agentModel", agentModel).arg("arg5", arg5)
+    call.arg("rmid", rmid)
+        .arg("flags", flags)
+        .arg("agentModel", agentModel)
+        .arg("arg5", arg5)
         .arg("arg6", arg6);
     void* args[] = {openString, &rmid, &flags, &agentModel, &arg5, &arg6};
     return call.runXa(args, [&] { return rm().open(openString, rmid, flags); });
@@ -138,4 +141,4 @@ int ztmXAHeuristic(const XID* xid, int outcome)
     return rm().heuristic(xid, outcome);
 }
 
-} // extern "C"
+}  // extern "C"
