@@ -299,6 +299,31 @@ TEST(XidToJava, JniFailuresGiveNullWithTheirMessageOrThePendingException)
     }
 }
 
+TEST(XidToJava, TheHostZTXidComparesByContentAndCopiesItsArrays)
+{
+    jbyteArray g = newByteArray({1, 2});
+    jobject a = newObject("com/zel/zt/ZTXid", "(I[B[B)V", 7, g, newByteArray({0xab}));
+    jobject b = newZTXid(7, {1, 2}, {0xab});
+    jobject other = newZTXid(7, {1, 2}, {0xac});
+    // Objects.equals(a, b) asks a.equals(b).
+    auto equals = [](jobject x, jobject y) {
+        return callStaticBoolean("java/util/Objects", "equals",
+                                 "(Ljava/lang/Object;Ljava/lang/Object;)Z", x, y);
+    };
+    EXPECT_TRUE(equals(a, b));
+    EXPECT_FALSE(equals(a, other));
+    EXPECT_FALSE(equals(a, newString("x")));
+    EXPECT_EQ(callInt(a, "hashCode", "()I"), callInt(b, "hashCode", "()I"));
+    EXPECT_EQ(stringValue(static_cast<jstring>(callObject(a, "toString", "()Ljava/lang/String;"))),
+              "ZTXid[formatId=7, gtrid=0102, bqual=ab]");
+    // Changing the caller's array or the returned one changes nothing inside.
+    jbyte nine = 9;
+    env()->SetByteArrayRegion(g, 0, 1, &nine);
+    env()->SetByteArrayRegion(static_cast<jbyteArray>(callObject(a, "getGlobalTransactionId", "()[B")),
+                              1, 1, &nine);
+    EXPECT_EQ(gtridOf(a), (Bytes{1, 2}));
+}
+
 // --- debugXid --------------------------------------------------------------
 
 TEST(DebugXid, PrintsTheFormatThenEachPartOnALine)
