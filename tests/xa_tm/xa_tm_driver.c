@@ -222,7 +222,8 @@ int main(int argc, char** argv)
         /* The name fills the field, NUL bytes after it to the end. */
         char field[RMNAMESZ];
         memset(field, 0, sizeof field);
-        strncpy(field, wantName, sizeof field);
+        size_t length = strlen(wantName);
+        memcpy(field, wantName, length < sizeof field ? length : sizeof field);
         check(memcmp(sw->name, field, sizeof field) == 0, "switch name, NUL-filled");
     }
     if (wantFlags >= 0) {

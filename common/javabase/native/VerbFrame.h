@@ -78,7 +78,10 @@ void runHolderFirstVerb(JNIEnv* env, const char* className, const char* methodNa
             reportBridgeFailure(env, &pint, compCodeHolder, reasonHolder);
         }
     } catch (...) {
-        // No holder binding (the holder class itself is missing): nothing to write.
+        // The binding itself failed (its trace scope, or the holder class). Left
+        // unwritten, the holders would still show what the caller put in them,
+        // a success perhaps: write through a direct lookup of "x" if there is one.
+        reportBridgeFailure(env, nullptr, compCodeHolder, reasonHolder);
     }
 }
 
