@@ -32,6 +32,8 @@ public class Bench {
 
     static native void setInstantMode(boolean on);
 
+    static native double fieldLookupNs(Class<?> cls, String[] names, String[] sigs, int rounds);
+
     interface Op {
         void run();
     }
@@ -76,6 +78,7 @@ public class Bench {
         setInstantMode(true);
 
         verbCosts(out);
+        lookupCost();
         destinationLists(out);
         messageSizes(out);
         setInstantMode(false);
@@ -130,6 +133,27 @@ public class Bench {
         table("Per-verb cost (ns per call; ratio to the empty native measured in this run)",
                 new String[] {"verb", "ns, trace off", "x floor", "ns, trace on", "x floor"}, rows, out,
                 "verb_costs.csv");
+    }
+
+    /** What one member lookup by name costs: the converters make one per member per call. */
+    static void lookupCost() {
+        String[] names = {"report", "messageType", "expiry", "feedback", "encoding", "format", "priority",
+            "persistence", "backoutCount", "replyToQueueName", "replyToQueueManagerName", "userId",
+            "accountingToken", "applicationIdData", "putApplicationType", "putApplicationName", "putDate",
+            "putTime", "putDateTime", "applicationOriginData", "characterSet", "messageId", "correlationId"};
+        String[] sigs = {"I", "I", "I", "I", "I", "Ljava/lang/String;", "I", "I", "I", "Ljava/lang/String;",
+            "Ljava/lang/String;", "Ljava/lang/String;", "[B", "Ljava/lang/String;", "I", "Ljava/lang/String;",
+            "Ljava/lang/String;", "Ljava/lang/String;", "Ljava/util/GregorianCalendar;", "Ljava/lang/String;", "I",
+            "[B", "[B"};
+        fieldLookupNs(ZTMessageDescriptor.class, names, sigs, 2_000);
+        double[] runs = new double[RUNS];
+        for (int r = 0; r < RUNS; r++) {
+            runs[r] = fieldLookupNs(ZTMessageDescriptor.class, names, sigs, 2_000);
+        }
+        Arrays.sort(runs);
+        System.out.println();
+        System.out.println("One field lookup by name (GetFieldID on the descriptor class): " + fmt(runs[RUNS / 2])
+                + " ns");
     }
 
     static void destinationLists(String out) throws IOException {

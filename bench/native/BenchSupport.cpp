@@ -3,11 +3,46 @@
 // measured is the bridge's own cost.
 #include <jni.h>
 
+#include <chrono>
+#include <string>
+#include <vector>
+
 #include "ztm_control.h"
 
 extern "C" {
 
 JNIEXPORT void JNICALL Java_Bench_empty(JNIEnv*, jclass) {}
+
+// Nanoseconds per field lookup by name, over `rounds` lookups of every field
+// named: what the converters pay for each member they look up per call.
+JNIEXPORT jdouble JNICALL Java_Bench_fieldLookupNs(JNIEnv* env, jclass, jclass cls,
+                                                  jobjectArray names, jobjectArray sigs,
+                                                  jint rounds) {
+    const jsize n = env->GetArrayLength(names);
+    std::vector<std::string> name(n), sig(n);
+    for (jsize i = 0; i < n; ++i) {
+        auto s = static_cast<jstring>(env->GetObjectArrayElement(names, i));
+        auto t = static_cast<jstring>(env->GetObjectArrayElement(sigs, i));
+        const char* a = env->GetStringUTFChars(s, nullptr);
+        const char* b = env->GetStringUTFChars(t, nullptr);
+        name[i] = a;
+        sig[i] = b;
+        env->ReleaseStringUTFChars(s, a);
+        env->ReleaseStringUTFChars(t, b);
+        env->DeleteLocalRef(s);
+        env->DeleteLocalRef(t);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    for (jint r = 0; r < rounds; ++r) {
+        for (jsize i = 0; i < n; ++i) {
+            if (env->GetFieldID(cls, name[i].c_str(), sig[i].c_str()) == nullptr) {
+                return -1;
+            }
+        }
+    }
+    const std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - start;
+    return spent.count() / (static_cast<double>(rounds) * n);
+}
 
 JNIEXPORT void JNICALL Java_Bench_setInstantMode(JNIEnv*, jclass, jboolean on) {
     ztmctl::setInstantMode(on == JNI_TRUE);
