@@ -5,9 +5,10 @@
 // test names (zt_add_jvm_test(... JARS ...) in CMake, or addClassPath() before
 // start). Extra JVM options come from env ZT_JVM_OPTIONS (space separated, e.g.
 // "-Xcheck:jni") and addJvmOption(); the JVM gets -Xmx128m, and -Xint where
-// the 32-bit target runs under qemu-user. zt_harness_main starts the JVM in a global
-// gtest Environment (not when only listing tests) and runs every test inside a
-// local frame of its own, so local references do not pile up across tests.
+// the 32-bit target runs under qemu-user. zt_harness_main starts the JVM in a
+// global gtest Environment (not when only listing tests) and runs every test
+// inside a local frame of its own, so local references do not pile up across
+// tests; a test that leaves a Java exception pending fails the run.
 //
 // CMake:
 //   zt_add_test_jar(zt_mytest_java ${CMAKE_CURRENT_SOURCE_DIR}/java)   # optional
