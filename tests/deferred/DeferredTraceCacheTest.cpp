@@ -62,7 +62,8 @@ TEST(DeferredTraceCache, FilledOnTheDeferredLibrarysOwnFirstUse) {
         EXPECT_EQ(takePendingException(), "java.lang.NoClassDefFoundError");
         EXPECT_EQ(InternalException::logged(),
                   std::vector<std::string>{"102 com/zel/ztservices/Trace"});
-        EXPECT_EQ(h.compCode(), -1) << "no holder binding without a trace scope";
+        EXPECT_EQ(h.compCode(), 2) << "the holder binding failed with its trace scope";
+        EXPECT_EQ(h.reason(), 2195);
         EXPECT_EQ(ztmctl::callsOf("lpiSPIActivateMessage").size(), 0u);
     }
     Trace::clear();
