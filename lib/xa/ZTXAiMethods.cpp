@@ -409,8 +409,10 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, 
     for (jsize i = 0; i < n; ++i) {
         LocalRef<jobject> jxid(env, cXidToJava(env, buffer[i]));
         if (jxid.get() == nullptr) {
+            // The caller would take the element as it was (null, or a branch
+            // of an earlier scan) for one in doubt, and commit or roll it back.
             std::fputs("failed to create java xid\n", stderr);
-            return n;
+            return XAER_RMERR;
         }
         env->SetObjectArrayElement(xids, i, jxid.get());
         if (env->ExceptionCheck()) {

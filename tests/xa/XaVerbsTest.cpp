@@ -366,21 +366,43 @@ TEST_F(XaVerbs, AnEmptyArrayAsksTheQueueManagerWithCountZero)
     EXPECT_NE(call.pointer("xids"), nullptr);
 }
 
-TEST_F(XaVerbs, ARecordThatCannotBecomeAZTXidStopsTheWriteBack)
+TEST_F(XaVerbs, ARecordThatCannotBecomeAZTXidFailsTheRecover)
 {
-    std::vector<XID> records = {branchXid(1), branchXid(2), branchXid(3)};
-    records[1].gtrid_length = 70;
-    scriptRecover(records, 3);
-    jobjectArray xids = markedArray(5);
-    jint rc = 0;
-    std::string out = output([&] { rc = recover(env(), xids, 1, TMSTARTRSCAN); });
-    EXPECT_EQ(out, "gtrid length out of range (70)\nfailed to create java xid\n");
-    EXPECT_EQ(rc, 3) << "the queue manager's count";
-    EXPECT_TRUE(javaXidIs(element(xids, 0), records[0]));
-    for (jsize i = 1; i < 5; ++i) {
-        EXPECT_TRUE(markerAt(xids, i)) << i;
+    // A transaction manager must never take an element it was not handed for
+    // a branch in doubt: a recover that cannot hand back all it reports fails.
+    for (long badLength : {70L, -1L}) {
+        SCOPED_TRACE(badLength);
+        std::vector<XID> records = {branchXid(1), branchXid(2), branchXid(3)};
+        records[1].gtrid_length = badLength;
+        scriptRecover(records, 3);
+        jobjectArray xids = markedArray(5);
+        jint rc = 0;
+        std::string out = output([&] { rc = recover(env(), xids, 1, TMSTARTRSCAN); });
+        EXPECT_EQ(out, "gtrid length out of range (" + std::to_string(badLength) +
+                           ")\nfailed to create java xid\n");
+        EXPECT_EQ(rc, XAER_RMERR);
+        EXPECT_TRUE(javaXidIs(element(xids, 0), records[0]));
+        for (jsize i = 1; i < 5; ++i) {
+            EXPECT_TRUE(markerAt(xids, i)) << i;
+        }
+        EXPECT_EQ(takePendingException(), "");
     }
-    EXPECT_EQ(takePendingException(), "");
+}
+
+TEST_F(XaVerbs, ARecoverWithoutTheXidClassFailsWithTheJvmsError)
+{
+    const std::vector<XID> records = {branchXid(1), branchXid(2)};
+    scriptRecover(records, 2);
+    jobjectArray xids = markedArray(2);
+    JniProxy proxy;
+    proxy.failCall(Fn::FindClass, 1);
+    jint rc = 0;
+    callNative([&] { rc = recover(proxy.env(), xids, 1, TMSTARTRSCAN); });
+    EXPECT_EQ(rc, XAER_RMERR);
+    EXPECT_EQ(takePendingException(), "java.lang.NoClassDefFoundError");
+    EXPECT_TRUE(markerAt(xids, 0));
+    EXPECT_TRUE(markerAt(xids, 1));
+    EXPECT_TRUE(proxy.misuse().empty()) << proxy.misuse()[0];
 }
 
 TEST_F(XaVerbs, AnArrayThatRefusesZTXidEndsRecoverWithTheException)
