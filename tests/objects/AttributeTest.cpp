@@ -93,6 +93,16 @@ TEST_F(AttributeVerbs, InquireCopiesBackExactlyCountElementsWhateverTheCompletio
     }
 }
 
+TEST_F(AttributeVerbs, OneArrayForSelectorsAndValuesEndsHoldingTheValues) {
+    // The caller passing one array for both reads what it asked for, not the
+    // selectors it passed.
+    const jint hobj = openQueue("Q1", ZTOO_INQUIRE);
+    jintArray both = newIntArray({ZTIA_MAX_DEPTH, ZTIA_INHIBIT_PUT});
+    Arrays a{2, both, 2, both, 0, nullptr};
+    EXPECT_EQ(attributes(kInquire, hconn, hobj, a), (Outcome{0, 0}));
+    EXPECT_EQ(intArrayValue(both), (std::vector<jint>{ZT_DEFAULT_MAX_DEPTH, 0}));
+}
+
 TEST_F(AttributeVerbs, InquireWithANullCharacterArrayPassesNullAndCopiesTheOthers) {
     const jint hobj = openQueue("Q1", ZTOO_INQUIRE);
     ztmctl::clearCalls();

@@ -26,6 +26,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv* env, jo
         ZTLONG hobj = 0;
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
+        verb.beforeCall();
         ZTOPEN(hconn, &record, options, &hobj, &compCode, &reason);
         verb.value("CompCode is ", compCode);
         verb.value("Reason:", reason);
@@ -46,6 +47,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(JNIEnv* env, j
         ZTLONG hobj = verb.get(hobjH);
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
+        verb.beforeCall();
         ZTCLOSE(hconn, &hobj, options, &compCode, &reason);
         verb.result(compCodeH, reasonH, compCode, reason);
         if (writesOutputs(compCode)) {
@@ -75,17 +77,20 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__III_3II_3II_3BL
         }
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
+        verb.beforeCall();
         ZTINQ(hconn, hobj, selectorCount, selectorBuffer.get(), intAttrCount, intAttrBuffer.get(),
               charAttrLength, reinterpret_cast<char*>(charAttrBuffer.get()), &compCode, &reason);
         verb.value("CompCode: ", compCode);
         verb.value("Reason:", reason);
         verb.result(compCodeH, reasonH, compCode, reason);
-        // Whatever the completion code, exactly `count` elements go back.
-        if (intAttrBuffer.get() != nullptr) {
-            env->SetIntArrayRegion(intAttrs, 0, intAttrCount, intAttrBuffer.get());
-        }
+        // Whatever the completion code, exactly `count` elements go back. The
+        // attribute values go last: a caller passing one array for both reads
+        // the values, not its selectors.
         if (selectorBuffer.get() != nullptr) {
             env->SetIntArrayRegion(selectors, 0, selectorCount, selectorBuffer.get());
+        }
+        if (intAttrBuffer.get() != nullptr) {
+            env->SetIntArrayRegion(intAttrs, 0, intAttrCount, intAttrBuffer.get());
         }
         if (charAttrBuffer.get() != nullptr) {
             env->SetByteArrayRegion(charAttrs, 0, charAttrLength, charAttrBuffer.get());
@@ -112,6 +117,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTSET__III_3II_3II_3BL
         }
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
+        verb.beforeCall();
         ZTSET(hconn, hobj, selectorCount, selectorBuffer.get(), intAttrCount, intAttrBuffer.get(),
               charAttrLength, reinterpret_cast<char*>(charAttrBuffer.get()), &compCode, &reason);
         verb.value("CompCode is ", compCode);
