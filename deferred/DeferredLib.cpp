@@ -30,6 +30,7 @@ void activateMessage(JNIEnv* env, const char* methodName, ZTLONG action, jint hc
         std::memcpy(activate.messageKey, elements.get(), sizeof activate.messageKey);
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
+        verb.beforeCall();
         lpiSPIActivateMessage(hconn, &activate, &compCode, &reason);
         verb.value("CompCode is ", compCode);
         verb.value("Reason:", reason);

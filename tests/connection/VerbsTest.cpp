@@ -288,49 +288,6 @@ TEST_F(Verbs, HonourPVXInternalAndInitConversionCallNothing) {
     EXPECT_EQ(proxy.total(), 0);
 }
 
-// A holder class the JVM cannot find once (probe 102): every verb, whichever
-// comes first, its binding or its trace scope, looks "x" up again and reports
-// 2/2195, so the caller never reads a stale success. No queue manager call, no
-// C++ exception out of the native, and the JVM's error reaches the host.
-TEST_F(Verbs, AMissingHolderClassEndsEveryVerbCleanly) {
-    const jint hconn = [&] {
-        Holders c = holders();
-        connectX(c);
-        return pintValue(c.hconn);
-    }();
-    for (const VerbCall& verb : allVerbs()) {
-        SCOPED_TRACE(verb.name);
-        LocalFrame frame(16);
-        ztmctl::clearCalls();
-        InternalException::clear();
-        Holders h = holders(hconn);
-        jstring qmgr = newString("QM1");
-        JniProxy proxy;
-        proxy.failCall(Fn::FindClass, 1, 1);
-        jint result = -1;
-        callNative([&] { result = verb.call(proxy.env(), h, hconn, qmgr); });
-        EXPECT_EQ(values(h), std::vector<int>({hconn, 2, 2195}));
-        EXPECT_EQ(result, 0);
-        EXPECT_EQ(InternalException::logged(), Lines({"102 com/zel/zt/Pint"}));
-        EXPECT_EQ(ztmctl::callCount(), 0u);
-        EXPECT_EQ(takePendingException(), "java.lang.NoClassDefFoundError");
-        EXPECT_TRUE(proxy.misuse().empty()) << proxy.misuse()[0];
-    }
-    EXPECT_TRUE(ztmctl::isLiveConnection(hconn));
-
-    // Neither the holder class nor the logger to be found: nothing written,
-    // nothing logged, still a normal return.
-    Holders h = holders(hconn);
-    JniProxy proxy;
-    proxy.failCall(Fn::FindClass, 1, -1);
-    InternalException::clear();
-    callNative([&] { verbNamed("_ZTCMIT").call(proxy.env(), h, hconn, nullptr); });
-    EXPECT_EQ(takePendingException(), "java.lang.NoClassDefFoundError");
-    EXPECT_EQ(values(h), std::vector<int>({hconn, -1, -1}));
-    EXPECT_TRUE(InternalException::logged().empty());
-    EXPECT_TRUE(proxy.misuse().empty());
-}
-
 TEST_F(Verbs, AFailureInsideAGuardedVerbEndsInTheHandler) {
     setTracing(true);
     for (const std::string& verb : kConnectVerbs) {

@@ -376,3 +376,49 @@ TEST_F(Options, ResponseRecordClassWithoutReasonTurnsASuccessfulPutIntoAFailure)
     EXPECT_EQ(o.pending, "java.lang.NoSuchFieldError");
     EXPECT_EQ(InternalException::logged(), std::vector<std::string>{"103 reason"});
 }
+
+TEST_F(Options, MixedRecordArraysUseEachElementsOwnClass) {
+    // Identifiers of one class used on an object of another read and write
+    // outside that object: each element goes through its own class's members.
+    const Bytes own = pattern(0xA0, 10);
+    const Bytes base = pattern(0xB0, 10);
+    for (int s : {0, 1}) {
+        SCOPED_TRACE(s == 0 ? "subclass first" : "record class first");
+        LocalFrame frame;
+        ztmctl::clearCalls();
+        jobject hiding = newObject("zt/messages/HidingTracker", "([B[B)V", newByteArray(own),
+                                   newByteArray(base));
+        jobjectArray pmrs = objectArray(kTracker, 2, [&](int i) { return i == s ? hiding : tracker(i); });
+        jobjectArray rrs = objectArray(kResponse, 2, [&](int i) {
+            return i == s ? newObject("zt/messages/HidingResponse", "()V") : element(responses(1), 0);
+        });
+        jobject pmo = listOptions(kPutOptions, pmrs, rrs, ZTPMRF_MSG_ID | ZTPMRF_FEEDBACK);
+        scriptListPut();
+        ASSERT_EQ(putList(pmo).cc, 0);
+
+        ztmctl::RecordedCall call;
+        sentPmo(&call);
+        const Bytes& sent = call.record("ZTPMR[]");
+        ASSERT_EQ(sent.size(), 2 * kIdAndFeedback);
+        const auto at = [&](int i) { return sent.begin() + i * kIdAndFeedback; };
+        EXPECT_EQ(Bytes(at(s), at(s) + 10), own);
+        jint feedback = 0;
+        std::memcpy(&feedback, &*(at(s) + 24), 4);
+        EXPECT_EQ(feedback, 555);
+        EXPECT_EQ(Bytes(at(1 - s), at(1 - s) + 10), pattern(static_cast<uint8_t>(0x10 * (2 - s)), 10));
+
+        // Back: the subclass's own fields, its hidden ones untouched.
+        EXPECT_EQ(getBytes(hiding, "messageId"), pattern(static_cast<uint8_t>(0x80 + s), 24));
+        EXPECT_EQ(getInt(hiding, "feedback"), 900 + s);
+        EXPECT_EQ(byteArrayValue(static_cast<jbyteArray>(
+                      callObject(hiding, "baseMessageId", "()[B"))),
+                  base);
+        EXPECT_EQ(callInt(hiding, "baseFeedback", "()I"), 444);
+        EXPECT_EQ(getInt(element(pmrs, 1 - s), "feedback"), 900 + (1 - s));
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(responseOf(rrs, i), (Bytes{1, static_cast<uint8_t>(i)})) << i;
+        }
+        EXPECT_EQ(callInt(element(rrs, s), "baseCompletionCode", "()I"), -5);
+        EXPECT_EQ(takePendingException(), "");
+    }
+}

@@ -397,14 +397,22 @@ TEST_F(ObjectsTest, DescriptorClassWithoutDynamicQNameIsRefusedBeforeTheCall) {
 TEST_F(ObjectsTest, ResponseRecordWithoutReasonEndsAsABridgeFailure) {
     // A Java response record is always a ZTResponseRecord (the array type says
     // so): its missing "reason" is the last field lookup of a good open failing.
-    jobject od = destinationList({"Q.A", "Q.B"});
+    // Each list's records are of a class never seen before, so that its
+    // members are looked up rather than found in the cache.
+    auto freshList = [] {
+        jobjectArray names = env()->NewObjectArray(2, findClass("java/lang/String"), nullptr);
+        env()->SetObjectArrayElement(names, 0, newString("Q.A"));
+        env()->SetObjectArrayElement(names, 1, newString("Q.B"));
+        return callStaticObject("objtest/Fresh", "listWithFreshResponses",
+                                "([Ljava/lang/String;)Lcom/zel/zt/ZTObjectDescriptor;", names);
+    };
+    open(freshList(), kOut, newPint());
     JniProxy proxy;
-    open(od, kOut, newPint(), proxy.env());
+    open(freshList(), kOut, newPint(), proxy.env());
     const long lookups = proxy.count(Fn::GetFieldID);
-    ASSERT_GT(lookups, 0);
+    ASSERT_GE(lookups, 2) << "the two members of the new class come last";
 
-    od = destinationList({"Q.A", "Q.B"});
-    for (int i = 0; i < 2; ++i) setResponse(od, i, {-1, -1});
+    jobject od = freshList();
     ztmctl::clearCalls();
     InternalException::clear();
     proxy.resetCounts();

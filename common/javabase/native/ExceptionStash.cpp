@@ -22,9 +22,22 @@ ExceptionStash::~ExceptionStash() {
 }
 
 void ExceptionStash::park(JNIEnv* env) {
+    take(env, true);
+}
+
+void ExceptionStash::parkHarmless(JNIEnv* env) {
+    take(env, false);
+}
+
+bool ExceptionStash::failed() {
+    return current != nullptr && current->failed_;
+}
+
+void ExceptionStash::take(JNIEnv* env, bool failure) {
     if (current == nullptr || !env->ExceptionCheck()) {
         return;
     }
+    current->failed_ = current->failed_ || failure;
     jthrowable thrown = env->ExceptionOccurred();
     env->ExceptionClear();
     // The first exception is the cause; later ones are consequences of it.

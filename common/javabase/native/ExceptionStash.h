@@ -19,7 +19,16 @@ public:
 
     // After a JNI call that can raise: takes a pending exception aside. Outside
     // any native (no stash open on this thread) the exception stays pending.
+    // What is parked here marks the call as failed: a record being built when
+    // it was raised is not what the caller meant.
     static void park(JNIEnv* env);
+    // The same where a failure leaves the call's records intact: the trace
+    // facility (diagnostics only) and the holder binding. What is parked here
+    // is still thrown at return, but never fails the call.
+    static void parkHarmless(JNIEnv* env);
+    // Whether anything but a harmless exception was parked in the native running on
+    // this thread.
+    static bool failed();
     // For JNI calls whose null result is the only sign that they raised: the
     // exception test is made only then.
     template <typename T>
@@ -31,9 +40,12 @@ public:
     }
 
 private:
+    static void take(JNIEnv* env, bool failure);
+
     JNIEnv* env_;
     ExceptionStash* outer_;
     jthrowable parked_ = nullptr;
+    bool failed_ = false;
 };
 
 #endif

@@ -87,6 +87,7 @@ void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions,
     }
     ZTLONG compCode = 0;
     ZTLONG reason = 0;
+    verb.beforeCall();
     call(object.record(), &mdRecord, &pmoRecord, elements.get(), &compCode, &reason);
     verb.value("CompCode is ", compCode);
     verb.value("Reason:", reason);
@@ -120,6 +121,7 @@ void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getO
     ZTLONG dataLength = 0;
     ZTLONG compCode = 0;
     ZTLONG reason = 0;
+    verb.beforeCall();
     ZTGET(hconn, hobj, &mdRecord, &gmoRecord, bufferLength, elements.get(), &dataLength,
           &compCode, &reason);
     verb.value("CompCode: ", compCode);

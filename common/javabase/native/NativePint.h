@@ -1,5 +1,7 @@
 // Binding of the host's integer holder "com/zel/zt/Pint" (one int field "x").
-// Built anew by every verb that writes a holder; nothing is cached.
+// The class is the one this library's class loader resolves, and the library
+// lives exactly as long as that loader: its identifier, once found, is kept for
+// every later call, without holding the class.
 #ifndef NATIVE_PINT_H
 #define NATIVE_PINT_H
 

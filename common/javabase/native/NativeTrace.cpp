@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "ExceptionStash.h"
+#include "JavaStrings.h"
 #include "NativeUtil.h"
 
 std::atomic<jclass> NativeTrace::the_class{nullptr};
@@ -63,7 +64,7 @@ void NativeTrace::fillCache(JNIEnv* env) {
             } else {
                 IDtrace = isOnId;
                 jboolean on = env->CallStaticBooleanMethod(cls, isOnId);
-                ExceptionStash::park(env);
+                ExceptionStash::parkHarmless(env);
                 traceflag.store(on ? 1 : 0, std::memory_order_relaxed);
                 auto global = static_cast<jclass>(env->NewGlobalRef(cls));
                 IDentry = optionalStaticMethod(env, global, "entry", kTwoStrings);
@@ -87,7 +88,7 @@ void NativeTrace::UpdateTraceFlag() {
         return;
     }
     jboolean on = env_->CallStaticBooleanMethod(cls, IDtrace);
-    ExceptionStash::park(env_);
+    ExceptionStash::parkHarmless(env_);
     traceflag.store(on ? 1 : 0, std::memory_order_relaxed);
 }
 
@@ -131,15 +132,24 @@ void NativeTrace::callHost(jmethodID method, const char* first, const char* seco
     if (cls == nullptr || method == nullptr) {
         return;
     }
-    jstring a = ExceptionStash::parkIfNull(env_, env_->NewStringUTF(first));
-    jstring b = a != nullptr ? ExceptionStash::parkIfNull(env_, env_->NewStringUTF(second)) : nullptr;
+    jstring a = newJavaString(env_, first);
+    if (a == nullptr) {
+        ExceptionStash::parkHarmless(env_);
+    }
+    jstring b = nullptr;
+    if (a != nullptr) {
+        b = newJavaString(env_, second);
+        if (b == nullptr) {
+            ExceptionStash::parkHarmless(env_);
+        }
+    }
     if (b != nullptr) {
         if (level != nullptr) {
             env_->CallStaticVoidMethod(cls, method, static_cast<jint>(*level), a, b);
         } else {
             env_->CallStaticVoidMethod(cls, method, a, b);
         }
-        ExceptionStash::park(env_);
+        ExceptionStash::parkHarmless(env_);
     }
     // Deleted at once: a verb writes many lines, and a native's local
     // reference capacity is small.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ExceptionStash.h"
+#include "JavaStrings.h"
 #include "NativeTrace.h"
 
 namespace {
@@ -102,7 +103,7 @@ void SetStringField(JNIEnv* env, const char* source, int length, jobject obj, jf
     buffer[length] = '\0';
     trace.trace(2, "SetStringField", "Value:");
     trace.trace(2, "SetStringField", buffer);
-    jstring string = ExceptionStash::parkIfNull(env, env->NewStringUTF(buffer));
+    jstring string = ExceptionStash::parkIfNull(env, newJavaString(env, buffer));
     if (string != nullptr && id != nullptr) {
         env->SetObjectField(obj, id, string);
     }

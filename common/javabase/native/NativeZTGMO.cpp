@@ -5,28 +5,39 @@
 #include "ExceptionStash.h"
 #include "FieldCopy.h"
 #include "JniGuards.h"
+#include "MemberCache.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
 
 static const char* const clsname = "NativeZTGMO";
+
+namespace {
+// Slots of the member cache, one per member looked up.
+enum Member : size_t {
+    kGetVersion, kOptions, kWaitInterval, kResolvedQueueName, kNoReadBack, kMatchOptions,
+    kGroupStatus, kSegmentStatus, kSegmentation, kMemberCount
+};
+MemberCache<kMemberCount> members;
+}  // namespace
 
 NativeZTGMO::NativeZTGMO(JNIEnv* env, jobject options) : env_(env), options_(options) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTGMO");
     LocalRef<jclass> cls(env_, requireObjectClass(env_, options_, "NativeZTGMO"));
     jclass c = cls.get();
-    jmethodID getVersion = GetMethodID(env_, c, "getVersion", "()I");
+    Members<kMemberCount> m(env_, members, c);
+    jmethodID getVersion = m.method(kGetVersion, "getVersion", "()I");
     version = env_->CallIntMethod(options_, getVersion);
     ExceptionStash::park(env_);
-    optionsField_ = GetFieldID(env_, c, "options", "I");
-    waitInterval_ = GetFieldID(env_, c, "waitInterval", "I");
-    resolvedQueueName_ = GetFieldID(env_, c, "resolvedQueueName", "Ljava/lang/String;");
-    noReadBack_ = GetFieldID(env_, c, "noReadBack", "Z");
+    optionsField_ = m.field(kOptions, "options", "I");
+    waitInterval_ = m.field(kWaitInterval, "waitInterval", "I");
+    resolvedQueueName_ = m.field(kResolvedQueueName, "resolvedQueueName", "Ljava/lang/String;");
+    noReadBack_ = m.field(kNoReadBack, "noReadBack", "Z");
     if (version > 1) {
-        matchOptions_ = GetFieldID(env_, c, "matchOptions", "I");
-        groupStatus_ = GetFieldID(env_, c, "groupStatus", "C");
-        segmentStatus_ = GetFieldID(env_, c, "segmentStatus", "C");
-        segmentation_ = GetFieldID(env_, c, "segmentation", "C");
+        matchOptions_ = m.field(kMatchOptions, "matchOptions", "I");
+        groupStatus_ = m.field(kGroupStatus, "groupStatus", "C");
+        segmentStatus_ = m.field(kSegmentStatus, "segmentStatus", "C");
+        segmentation_ = m.field(kSegmentation, "segmentation", "C");
     }
     trace.exit(clsname, "NativeZTGMO");
 }

@@ -5,6 +5,7 @@
 #include "ExceptionStash.h"
 #include "FieldCopy.h"
 #include "JniGuards.h"
+#include "MemberCache.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
 
@@ -22,6 +23,17 @@ const long kContextOptions = ZTPMO_SET_IDENTITY_CONTEXT | ZTPMO_SET_ALL_CONTEXT;
 int digit(const char* field, int i) {
     return static_cast<signed char>(field[i]) - '0';
 }
+
+// Slots of the member cache, one per member looked up.
+enum Member : size_t {
+    kGetVersion, kReport, kMessageType, kExpiry, kFeedback, kEncoding, kFormat, kPriority,
+    kPersistence, kBackoutCount, kReplyToQueueName, kReplyToQueueManagerName, kUserId,
+    kAccountingToken, kApplicationIdData, kPutApplicationType, kPutApplicationName, kPutDate,
+    kPutTime, kPutDateTime, kSetDateAndTime, kApplicationOriginData, kCharacterSet, kMessageId,
+    kCorrelationId, kGroupId, kMessageSequenceNumber, kOffset, kMessageFlags, kOriginalLength,
+    kMemberCount
+};
+MemberCache<kMemberCount> members;
 }  // namespace
 
 NativeZTMD::NativeZTMD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_(descriptor) {
@@ -29,40 +41,41 @@ NativeZTMD::NativeZTMD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_
     trace.entry(clsname, "NativeZTMD");
     LocalRef<jclass> cls(env_, requireObjectClass(env_, descriptor_, "NativeZTMD"));
     jclass c = cls.get();
-    jmethodID getVersion = GetMethodID(env_, c, "getVersion", "()I");
+    Members<kMemberCount> m(env_, members, c);
+    jmethodID getVersion = m.method(kGetVersion, "getVersion", "()I");
     version = env_->CallIntMethod(descriptor_, getVersion);
     ExceptionStash::park(env_);
-    report_ = GetFieldID(env_, c, "report", "I");
-    messageType_ = GetFieldID(env_, c, "messageType", "I");
-    expiry_ = GetFieldID(env_, c, "expiry", "I");
-    feedback_ = GetFieldID(env_, c, "feedback", "I");
-    encoding_ = GetFieldID(env_, c, "encoding", "I");
-    format_ = GetFieldID(env_, c, "format", kString);
-    priority_ = GetFieldID(env_, c, "priority", "I");
-    persistence_ = GetFieldID(env_, c, "persistence", "I");
-    backoutCount_ = GetFieldID(env_, c, "backoutCount", "I");
-    replyToQueueName_ = GetFieldID(env_, c, "replyToQueueName", kString);
-    replyToQueueManagerName_ = GetFieldID(env_, c, "replyToQueueManagerName", kString);
-    userId_ = GetFieldID(env_, c, "userId", kString);
-    accountingToken_ = GetFieldID(env_, c, "accountingToken", kBytes);
-    applicationIdData_ = GetFieldID(env_, c, "applicationIdData", kString);
-    putApplicationType_ = GetFieldID(env_, c, "putApplicationType", "I");
-    putApplicationName_ = GetFieldID(env_, c, "putApplicationName", kString);
-    putDate_ = GetFieldID(env_, c, "putDate", kString);
-    putTime_ = GetFieldID(env_, c, "putTime", kString);
+    report_ = m.field(kReport, "report", "I");
+    messageType_ = m.field(kMessageType, "messageType", "I");
+    expiry_ = m.field(kExpiry, "expiry", "I");
+    feedback_ = m.field(kFeedback, "feedback", "I");
+    encoding_ = m.field(kEncoding, "encoding", "I");
+    format_ = m.field(kFormat, "format", kString);
+    priority_ = m.field(kPriority, "priority", "I");
+    persistence_ = m.field(kPersistence, "persistence", "I");
+    backoutCount_ = m.field(kBackoutCount, "backoutCount", "I");
+    replyToQueueName_ = m.field(kReplyToQueueName, "replyToQueueName", kString);
+    replyToQueueManagerName_ = m.field(kReplyToQueueManagerName, "replyToQueueManagerName", kString);
+    userId_ = m.field(kUserId, "userId", kString);
+    accountingToken_ = m.field(kAccountingToken, "accountingToken", kBytes);
+    applicationIdData_ = m.field(kApplicationIdData, "applicationIdData", kString);
+    putApplicationType_ = m.field(kPutApplicationType, "putApplicationType", "I");
+    putApplicationName_ = m.field(kPutApplicationName, "putApplicationName", kString);
+    putDate_ = m.field(kPutDate, "putDate", kString);
+    putTime_ = m.field(kPutTime, "putTime", kString);
     // Looked up only: a class without it cannot be converted.
-    putDateTime_ = GetFieldID(env_, c, "putDateTime", "Ljava/util/GregorianCalendar;");
-    setDateAndTime_ = GetMethodID(env_, c, "setDateAndTime", "(IIIIIII)V");
-    applicationOriginData_ = GetFieldID(env_, c, "applicationOriginData", kString);
-    characterSet_ = GetFieldID(env_, c, "characterSet", "I");
-    messageId_ = GetFieldID(env_, c, "messageId", kBytes);
-    correlationId_ = GetFieldID(env_, c, "correlationId", kBytes);
+    putDateTime_ = m.field(kPutDateTime, "putDateTime", "Ljava/util/GregorianCalendar;");
+    setDateAndTime_ = m.method(kSetDateAndTime, "setDateAndTime", "(IIIIIII)V");
+    applicationOriginData_ = m.field(kApplicationOriginData, "applicationOriginData", kString);
+    characterSet_ = m.field(kCharacterSet, "characterSet", "I");
+    messageId_ = m.field(kMessageId, "messageId", kBytes);
+    correlationId_ = m.field(kCorrelationId, "correlationId", kBytes);
     if (version > 1) {
-        groupId_ = GetFieldID(env_, c, "groupId", kBytes);
-        messageSequenceNumber_ = GetFieldID(env_, c, "messageSequenceNumber", "I");
-        offset_ = GetFieldID(env_, c, "offset", "I");
-        messageFlags_ = GetFieldID(env_, c, "messageFlags", "I");
-        originalLength_ = GetFieldID(env_, c, "originalLength", "I");
+        groupId_ = m.field(kGroupId, "groupId", kBytes);
+        messageSequenceNumber_ = m.field(kMessageSequenceNumber, "messageSequenceNumber", "I");
+        offset_ = m.field(kOffset, "offset", "I");
+        messageFlags_ = m.field(kMessageFlags, "messageFlags", "I");
+        originalLength_ = m.field(kOriginalLength, "originalLength", "I");
     }
     trace.exit(clsname, "NativeZTMD");
 }

@@ -4,6 +4,7 @@
 
 #include "FieldCopy.h"
 #include "JniGuards.h"
+#include "MemberCache.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
 
@@ -12,62 +13,89 @@ static const char* const clsname = "NativeZTMsg2";
 namespace {
 // Both context bits together bring the context in from a message object.
 const long kAllContext = ZTPMO_SET_IDENTITY_CONTEXT | ZTPMO_SET_ALL_CONTEXT;
+// Slots of the member cache, one per member looked up.
+enum Member : size_t {
+    kReport, kMessageType, kExpiry, kFeedback, kEncoding, kCharacterSet, kPriority, kPersistence,
+    kBackoutCount, kPutApplicationType, kOffset, kMessageFlags, kVersion, kReadCursor, kDateText,
+    kTimeText, kMessageId, kCorrelationId, kAccountingToken, kFormat, kReplyToQueueName,
+    kReplyToQueueManagerName, kUserId, kApplicationIdData, kPutApplicationName,
+    kApplicationOriginData, kPutTimeCached, kFormatCached, kReplyToQueueNameCached,
+    kReplyToQueueManagerNameCached, kUserIdCached, kApplicationIdDataCached,
+    kPutApplicationNameCached, kApplicationOriginDataCached, kStringsNeedCcsidConversion,
+    kMessageSequenceNumber, kOriginalLength, kGroupId, kGetMessageData, kSetMessageData,
+    kMemberCount
+};
+MemberCache<kMemberCount> members;
+
+jfieldID accessIntField(Members<kMemberCount>& m, Member slot, const char* name) {
+    return m.field(slot, name, "I");
+}
+
+jfieldID accessByteArrayField(Members<kMemberCount>& m, Member slot, const char* name) {
+    return m.field(slot, name, "[B");
+}
+
+jfieldID accessBooleanField(Members<kMemberCount>& m, Member slot, const char* name) {
+    return m.field(slot, name, "Z");
+}
 }  // namespace
 
 NativeZTMsg2::NativeZTMsg2(JNIEnv* env, jobject message) : env_(env), message_(message) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTMsg2");
     LocalRef<jclass> cls(env_, requireObjectClass(env_, message_, "NativeZTMsg2"));
-    jclass c = cls.get();
-    report_ = accessIntField(c, "report");
-    messageType_ = accessIntField(c, "messageType");
-    expiry_ = accessIntField(c, "expiry");
-    feedback_ = accessIntField(c, "feedback");
-    encoding_ = accessIntField(c, "encoding");
-    characterSet_ = accessIntField(c, "characterSet");
-    priority_ = accessIntField(c, "priority");
-    persistence_ = accessIntField(c, "persistence");
-    backoutCount_ = accessIntField(c, "backoutCount");
-    putApplicationType_ = accessIntField(c, "putApplicationType");
-    offset_ = accessIntField(c, "offset");
-    messageFlags_ = accessIntField(c, "messageFlags");
-    version_ = accessIntField(c, "version");
-    readCursor_ = accessIntField(c, "readCursor");
+    Members<kMemberCount> m(env_, members, cls.get());
+    report_ = accessIntField(m, kReport, "report");
+    messageType_ = accessIntField(m, kMessageType, "messageType");
+    expiry_ = accessIntField(m, kExpiry, "expiry");
+    feedback_ = accessIntField(m, kFeedback, "feedback");
+    encoding_ = accessIntField(m, kEncoding, "encoding");
+    characterSet_ = accessIntField(m, kCharacterSet, "characterSet");
+    priority_ = accessIntField(m, kPriority, "priority");
+    persistence_ = accessIntField(m, kPersistence, "persistence");
+    backoutCount_ = accessIntField(m, kBackoutCount, "backoutCount");
+    putApplicationType_ = accessIntField(m, kPutApplicationType, "putApplicationType");
+    offset_ = accessIntField(m, kOffset, "offset");
+    messageFlags_ = accessIntField(m, kMessageFlags, "messageFlags");
+    version_ = accessIntField(m, kVersion, "version");
+    readCursor_ = accessIntField(m, kReadCursor, "readCursor");
 
-    dateText_ = accessByteArrayField(c, "dateText");
-    timeText_ = accessByteArrayField(c, "timeText");
-    messageId_ = accessByteArrayField(c, "messageId");
-    correlationId_ = accessByteArrayField(c, "correlationId");
-    accountingToken_ = accessByteArrayField(c, "accountingToken");
-    format_ = accessByteArrayField(c, "format");
-    replyToQueueName_ = accessByteArrayField(c, "replyToQueueName");
-    replyToQueueManagerName_ = accessByteArrayField(c, "replyToQueueManagerName");
-    userId_ = accessByteArrayField(c, "userId");
-    applicationIdData_ = accessByteArrayField(c, "applicationIdData");
-    putApplicationName_ = accessByteArrayField(c, "putApplicationName");
-    applicationOriginData_ = accessByteArrayField(c, "applicationOriginData");
+    dateText_ = accessByteArrayField(m, kDateText, "dateText");
+    timeText_ = accessByteArrayField(m, kTimeText, "timeText");
+    messageId_ = accessByteArrayField(m, kMessageId, "messageId");
+    correlationId_ = accessByteArrayField(m, kCorrelationId, "correlationId");
+    accountingToken_ = accessByteArrayField(m, kAccountingToken, "accountingToken");
+    format_ = accessByteArrayField(m, kFormat, "format");
+    replyToQueueName_ = accessByteArrayField(m, kReplyToQueueName, "replyToQueueName");
+    replyToQueueManagerName_ = accessByteArrayField(m, kReplyToQueueManagerName, "replyToQueueManagerName");
+    userId_ = accessByteArrayField(m, kUserId, "userId");
+    applicationIdData_ = accessByteArrayField(m, kApplicationIdData, "applicationIdData");
+    putApplicationName_ = accessByteArrayField(m, kPutApplicationName, "putApplicationName");
+    applicationOriginData_ = accessByteArrayField(m, kApplicationOriginData, "applicationOriginData");
 
-    putTimeCached_ = accessBooleanField(c, "putTimeCached");
-    formatCached_ = accessBooleanField(c, "formatCached");
-    replyToQueueNameCached_ = accessBooleanField(c, "replyToQueueNameCached");
-    replyToQueueManagerNameCached_ = accessBooleanField(c, "replyToQueueManagerNameCached");
-    userIdCached_ = accessBooleanField(c, "userIdCached");
-    applicationIdDataCached_ = accessBooleanField(c, "applicationIdDataCached");
-    putApplicationNameCached_ = accessBooleanField(c, "putApplicationNameCached");
-    applicationOriginDataCached_ = accessBooleanField(c, "applicationOriginDataCached");
-    stringsNeedCcsidConversion_ = accessBooleanField(c, "stringsNeedCcsidConversion");
+    putTimeCached_ = accessBooleanField(m, kPutTimeCached, "putTimeCached");
+    formatCached_ = accessBooleanField(m, kFormatCached, "formatCached");
+    replyToQueueNameCached_ = accessBooleanField(m, kReplyToQueueNameCached, "replyToQueueNameCached");
+    replyToQueueManagerNameCached_ = accessBooleanField(m, kReplyToQueueManagerNameCached, "replyToQueueManagerNameCached");
+    userIdCached_ = accessBooleanField(m, kUserIdCached, "userIdCached");
+    applicationIdDataCached_ = accessBooleanField(m, kApplicationIdDataCached, "applicationIdDataCached");
+    putApplicationNameCached_ = accessBooleanField(m, kPutApplicationNameCached, "putApplicationNameCached");
+    applicationOriginDataCached_ = accessBooleanField(m, kApplicationOriginDataCached, "applicationOriginDataCached");
+    stringsNeedCcsidConversion_ = accessBooleanField(m, kStringsNeedCcsidConversion, "stringsNeedCcsidConversion");
 
     // Looked up only: the host's message class must have them.
-    getMessageData_ = GetMethodID(env_, c, "getMessageData", "(Z)[B");
-    setMessageData_ = GetMethodID(env_, c, "setMessageData", "([B)V");
+    getMessageData_ = m.method(kGetMessageData, "getMessageData", "(Z)[B");
+    setMessageData_ = m.method(kSetMessageData, "setMessageData", "([B)V");
 
     version = getIntValue(version_);
     if (version > 1) {
-        messageSequenceNumber_ = accessIntField(c, "messageSequenceNumber");
-        offset_ = accessIntField(c, "offset");
-        messageFlags_ = accessIntField(c, "messageFlags");
-        originalLength_ = accessIntField(c, "originalLength");
-        groupId_ = accessByteArrayField(c, "groupId");
+        // offset and messageFlags again: the host's message class has always
+        // been read this way, and the cache makes the second lookup free.
+        messageSequenceNumber_ = accessIntField(m, kMessageSequenceNumber, "messageSequenceNumber");
+        offset_ = accessIntField(m, kOffset, "offset");
+        messageFlags_ = accessIntField(m, kMessageFlags, "messageFlags");
+        originalLength_ = accessIntField(m, kOriginalLength, "originalLength");
+        groupId_ = accessByteArrayField(m, kGroupId, "groupId");
     }
     trace.exit(clsname, "NativeZTMsg2");
 }
@@ -76,18 +104,6 @@ NativeZTMsg2::~NativeZTMsg2() {
     NativeTrace trace(env_, std::nothrow);
     trace.entry(clsname, "~NativeZTMsg2");
     trace.exit(clsname, "~NativeZTMsg2");
-}
-
-jfieldID NativeZTMsg2::accessIntField(jclass cls, const char* name) {
-    return GetFieldID(env_, cls, name, "I");
-}
-
-jfieldID NativeZTMsg2::accessByteArrayField(jclass cls, const char* name) {
-    return GetFieldID(env_, cls, name, "[B");
-}
-
-jfieldID NativeZTMsg2::accessBooleanField(jclass cls, const char* name) {
-    return GetFieldID(env_, cls, name, "Z");
 }
 
 jint NativeZTMsg2::getIntValue(jfieldID id) {

@@ -23,9 +23,6 @@ private:
     void populateNativeZTMDCommon(ZTMD* record);
     void populateJavaZTMsg2Common(ZTMD* record);
 
-    jfieldID accessIntField(jclass cls, const char* name);
-    jfieldID accessByteArrayField(jclass cls, const char* name);
-    jfieldID accessBooleanField(jclass cls, const char* name);
     jint getIntValue(jfieldID id);
     void copyByteArrayToNative(jfieldID id, unsigned char* field, int width);
     void copyByteArrayToNative(jfieldID id, char* field, int width);

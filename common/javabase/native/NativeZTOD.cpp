@@ -6,6 +6,7 @@
 #include "ExceptionStash.h"
 #include "FieldCopy.h"
 #include "JniGuards.h"
+#include "MemberCache.h"
 #include "NativeError.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
@@ -27,30 +28,38 @@ T* allocateRecords(JNIEnv* env, jint count) {
     }
     return static_cast<T*>(records);
 }
+// Slots of the member cache, one per member looked up.
+enum Member : size_t {
+    kVersion, kObjectType, kObjectName, kObjectQMgrName, kDynamicQName, kAlternateUserId,
+    kGetNumberofRecords, kKnownDestCount, kUnknownDestCount, kInvalidDestCount, kObjectRecords,
+    kResponseRecords, kMemberCount
+};
+MemberCache<kMemberCount> members;
 }  // namespace
 
 NativeZTOD::NativeZTOD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_(descriptor) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTOD");
     LocalRef<jclass> cls(env_, requireObjectClass(env_, descriptor_, "NativeZTOD"));
-    version_ = GetFieldID(env_, cls.get(), "Version", "I");
+    Members<kMemberCount> m(env_, members, cls.get());
+    version_ = m.field(kVersion, "Version", "I");
     version = GetIntField(env_, descriptor_, version_);
-    objectType_ = GetFieldID(env_, cls.get(), "ObjectType", "I");
-    objectName_ = GetFieldID(env_, cls.get(), "ObjectName", kString);
-    objectQMgrName_ = GetFieldID(env_, cls.get(), "ObjectQMgrName", kString);
-    dynamicQName_ = GetFieldID(env_, cls.get(), "DynamicQName", kString);
-    alternateUserId_ = GetFieldID(env_, cls.get(), "AlternateUserId", kString);
+    objectType_ = m.field(kObjectType, "ObjectType", "I");
+    objectName_ = m.field(kObjectName, "ObjectName", kString);
+    objectQMgrName_ = m.field(kObjectQMgrName, "ObjectQMgrName", kString);
+    dynamicQName_ = m.field(kDynamicQName, "DynamicQName", kString);
+    alternateUserId_ = m.field(kAlternateUserId, "AlternateUserId", kString);
     if (version > 1) {
-        jmethodID records = GetMethodID(env_, cls.get(), "GetNumberofRecords", "()I");
+        jmethodID records = m.method(kGetNumberofRecords, "GetNumberofRecords", "()I");
         count = env_->CallIntMethod(descriptor_, records);
         ExceptionStash::park(env_);
-        knownDestCount_ = GetFieldID(env_, cls.get(), "KnownDestCount", "I");
-        unknownDestCount_ = GetFieldID(env_, cls.get(), "UnknownDestCount", "I");
-        invalidDestCount_ = GetFieldID(env_, cls.get(), "InvalidDestCount", "I");
+        knownDestCount_ = m.field(kKnownDestCount, "KnownDestCount", "I");
+        unknownDestCount_ = m.field(kUnknownDestCount, "UnknownDestCount", "I");
+        invalidDestCount_ = m.field(kInvalidDestCount, "InvalidDestCount", "I");
         objectRecordsField_ =
-            GetFieldID(env_, cls.get(), "objectRecords", "[Lcom/zel/zt/ZTObjectRecord;");
+            m.field(kObjectRecords, "objectRecords", "[Lcom/zel/zt/ZTObjectRecord;");
         responseRecordsField_ =
-            GetFieldID(env_, cls.get(), "responseRecords", "[Lcom/zel/zt/ZTResponseRecord;");
+            m.field(kResponseRecords, "responseRecords", "[Lcom/zel/zt/ZTResponseRecord;");
     }
     trace.exit(clsname, "NativeZTOD");
 }

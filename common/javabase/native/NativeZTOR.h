@@ -1,5 +1,6 @@
 // One Java "com/zel/zt/ZTObjectRecord" into one native object record. Built on
-// the first element of the Java array; its identifiers serve every element.
+// the first element of the Java array; every element is read through the
+// members of its own class, which may be a subclass with fields of its own.
 #ifndef NATIVE_ZTOR_H
 #define NATIVE_ZTOR_H
 
@@ -15,9 +16,13 @@ public:
     void Initialise(ZTOR* record, jobject javaRecord);
 
 private:
+    struct Ids {
+        jfieldID objectName;
+        jfieldID objectQMgrName;
+    };
+    Ids membersOf(jobject javaRecord);
+
     JNIEnv* env_;
-    jfieldID objectName_ = nullptr;
-    jfieldID objectQMgrName_ = nullptr;
     jstring name_ = nullptr;
     jstring qmgrName_ = nullptr;
 };

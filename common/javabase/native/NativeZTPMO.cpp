@@ -4,6 +4,7 @@
 
 #include "ExceptionStash.h"
 #include "JniGuards.h"
+#include "MemberCache.h"
 #include "NativeError.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
@@ -12,29 +13,40 @@
 
 static const char* const clsname = "NativeZTPMO";
 
+namespace {
+// Slots of the member cache, one per member looked up.
+enum Member : size_t {
+    kVersion, kOptions, kContextReferenceHandle, kResolvedQueueName, kResolvedQueueManagerName,
+    kKnownDestCount, kUnknownDestCount, kInvalidDestCount, kNoReadBack, kPutMsgRecordFields,
+    kPutMessageRecords, kResponseRecords, kGetNumResponseRecords, kMemberCount
+};
+MemberCache<kMemberCount> members;
+}  // namespace
+
 NativeZTPMO::NativeZTPMO(JNIEnv* env, jobject options) : env_(env), options_(options) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTPMO");
     LocalRef<jclass> cls(env_, requireObjectClass(env_, options_, "NativeZTPMO"));
     jclass c = cls.get();
-    jfieldID versionField = GetFieldID(env_, c, "version", "I");
+    Members<kMemberCount> m(env_, members, c);
+    jfieldID versionField = m.field(kVersion, "version", "I");
     version = GetIntField(env_, options_, versionField);
-    optionsField_ = GetFieldID(env_, c, "options", "I");
-    contextReferenceHandle_ = GetFieldID(env_, c, "contextReferenceHandle", "I");
-    resolvedQueueName_ = GetFieldID(env_, c, "resolvedQueueName", "Ljava/lang/String;");
+    optionsField_ = m.field(kOptions, "options", "I");
+    contextReferenceHandle_ = m.field(kContextReferenceHandle, "contextReferenceHandle", "I");
+    resolvedQueueName_ = m.field(kResolvedQueueName, "resolvedQueueName", "Ljava/lang/String;");
     resolvedQueueManagerName_ =
-        GetFieldID(env_, c, "resolvedQueueManagerName", "Ljava/lang/String;");
-    knownDestCount_ = GetFieldID(env_, c, "knownDestCount", "I");
-    unknownDestCount_ = GetFieldID(env_, c, "unknownDestCount", "I");
-    invalidDestCount_ = GetFieldID(env_, c, "invalidDestCount", "I");
-    noReadBack_ = GetFieldID(env_, c, "noReadBack", "Z");
+        m.field(kResolvedQueueManagerName, "resolvedQueueManagerName", "Ljava/lang/String;");
+    knownDestCount_ = m.field(kKnownDestCount, "knownDestCount", "I");
+    unknownDestCount_ = m.field(kUnknownDestCount, "unknownDestCount", "I");
+    invalidDestCount_ = m.field(kInvalidDestCount, "invalidDestCount", "I");
+    noReadBack_ = m.field(kNoReadBack, "noReadBack", "Z");
     if (version > 1) {
-        putMsgRecordFields_ = GetFieldID(env_, c, "putMsgRecordFields", "I");
+        putMsgRecordFields_ = m.field(kPutMsgRecordFields, "putMsgRecordFields", "I");
         putMessageRecordsField_ =
-            GetFieldID(env_, c, "putMessageRecords", "[Lcom/zel/zt/ZTMessageTracker;");
+            m.field(kPutMessageRecords, "putMessageRecords", "[Lcom/zel/zt/ZTMessageTracker;");
         responseRecordsField_ =
-            GetFieldID(env_, c, "responseRecords", "[Lcom/zel/zt/ZTResponseRecord;");
-        getNumResponseRecords_ = GetMethodID(env_, c, "getNumResponseRecords", "()I");
+            m.field(kResponseRecords, "responseRecords", "[Lcom/zel/zt/ZTResponseRecord;");
+        getNumResponseRecords_ = m.method(kGetNumResponseRecords, "getNumResponseRecords", "()I");
     }
     trace.exit(clsname, "NativeZTPMO");
 }

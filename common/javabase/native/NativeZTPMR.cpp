@@ -4,6 +4,7 @@
 
 #include "FieldCopy.h"
 #include "JniGuards.h"
+#include "MemberCache.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
 #include "ztm.h"
@@ -14,19 +15,33 @@ namespace {
 const int kIdLength = 24;
 const int kTokenLength = ZT_ACCOUNTING_TOKEN_LENGTH;
 const int kFeedbackLength = 4;
+
+// Slots of the member cache, one per member looked up.
+enum Member : size_t {
+    kMessageId, kCorrelationId, kFeedback, kAccountingToken, kGroupId, kMemberCount
+};
+MemberCache<kMemberCount> members;
 }  // namespace
 
 NativeZTPMR::NativeZTPMR(JNIEnv* env, jobject record, long fields) : env_(env), fields_(fields) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTPMR");
-    LocalRef<jclass> cls(env_, requireObjectClass(env_, record, "NativeZTPMR"));
-    // All five, whatever the flags select.
-    messageId_ = GetFieldID(env_, cls.get(), "messageId", "[B");
-    correlationId_ = GetFieldID(env_, cls.get(), "correlationId", "[B");
-    feedback_ = GetFieldID(env_, cls.get(), "feedback", "I");
-    accountingToken_ = GetFieldID(env_, cls.get(), "accountingToken", "[B");
-    groupId_ = GetFieldID(env_, cls.get(), "groupId", "[B");
+    // A class lacking a member fails here, before any record is built.
+    membersOf(record);
     trace.exit(clsname, "NativeZTPMR");
+}
+
+NativeZTPMR::Ids NativeZTPMR::membersOf(jobject javaRecord) {
+    LocalRef<jclass> cls(env_, requireObjectClass(env_, javaRecord, "NativeZTPMR"));
+    Members<kMemberCount> m(env_, members, cls.get());
+    // All five, whatever the flags select.
+    Ids ids;
+    ids.messageId = m.field(kMessageId, "messageId", "[B");
+    ids.correlationId = m.field(kCorrelationId, "correlationId", "[B");
+    ids.feedback = m.field(kFeedback, "feedback", "I");
+    ids.accountingToken = m.field(kAccountingToken, "accountingToken", "[B");
+    ids.groupId = m.field(kGroupId, "groupId", "[B");
+    return ids;
 }
 
 NativeZTPMR::~NativeZTPMR() {
@@ -48,26 +63,27 @@ int NativeZTPMR::getMemNeeded(long fields) {
 void NativeZTPMR::Initialise(unsigned char** position, jobject javaRecord) {
     NativeTrace trace(env_);
     trace.entry(clsname, "Initialise");
+    const Ids ids = membersOf(javaRecord);
     unsigned char* out = *position;
     if (fields_ & ZTPMRF_MSG_ID) {
-        copyByteArrayField(env_, javaRecord, messageId_, array_, out, kIdLength);
+        copyByteArrayField(env_, javaRecord, ids.messageId, array_, out, kIdLength);
         out += kIdLength;
     }
     if (fields_ & ZTPMRF_CORREL_ID) {
-        copyByteArrayField(env_, javaRecord, correlationId_, array_, out, kIdLength);
+        copyByteArrayField(env_, javaRecord, ids.correlationId, array_, out, kIdLength);
         out += kIdLength;
     }
     if (fields_ & ZTPMRF_GROUP_ID) {
-        copyByteArrayField(env_, javaRecord, groupId_, array_, out, kIdLength);
+        copyByteArrayField(env_, javaRecord, ids.groupId, array_, out, kIdLength);
         out += kIdLength;
     }
     if (fields_ & ZTPMRF_FEEDBACK) {
-        const jint feedback = GetIntField(env_, javaRecord, feedback_);
+        const jint feedback = GetIntField(env_, javaRecord, ids.feedback);
         std::memcpy(out, &feedback, kFeedbackLength);
         out += kFeedbackLength;
     }
     if (fields_ & ZTPMRF_ACCOUNTING_TOKEN) {
-        copyByteArrayField(env_, javaRecord, accountingToken_, array_, out, kTokenLength);
+        copyByteArrayField(env_, javaRecord, ids.accountingToken, array_, out, kTokenLength);
     }
     trace.exit(clsname, "Initialise");
 }
@@ -75,27 +91,28 @@ void NativeZTPMR::Initialise(unsigned char** position, jobject javaRecord) {
 void NativeZTPMR::SetJavaZTPMR(unsigned char* record, jobject javaRecord) {
     NativeTrace trace(env_);
     trace.entry(clsname, "SetJavaZTPMR");
+    const Ids ids = membersOf(javaRecord);
     const unsigned char* in = record;
     if (fields_ & ZTPMRF_MSG_ID) {
-        SetByteArrayField(env_, in, kIdLength, javaRecord, messageId_);
+        SetByteArrayField(env_, in, kIdLength, javaRecord, ids.messageId);
         in += kIdLength;
     }
     if (fields_ & ZTPMRF_CORREL_ID) {
-        SetByteArrayField(env_, in, kIdLength, javaRecord, correlationId_);
+        SetByteArrayField(env_, in, kIdLength, javaRecord, ids.correlationId);
         in += kIdLength;
     }
     if (fields_ & ZTPMRF_GROUP_ID) {
-        SetByteArrayField(env_, in, kIdLength, javaRecord, groupId_);
+        SetByteArrayField(env_, in, kIdLength, javaRecord, ids.groupId);
         in += kIdLength;
     }
     if (fields_ & ZTPMRF_FEEDBACK) {
         jint feedback;
         std::memcpy(&feedback, in, kFeedbackLength);
-        SetIntField(env_, feedback, javaRecord, feedback_);
+        SetIntField(env_, feedback, javaRecord, ids.feedback);
         in += kFeedbackLength;
     }
     if (fields_ & ZTPMRF_ACCOUNTING_TOKEN) {
-        SetByteArrayField(env_, in, kTokenLength, javaRecord, accountingToken_);
+        SetByteArrayField(env_, in, kTokenLength, javaRecord, ids.accountingToken);
     }
     trace.exit(clsname, "SetJavaZTPMR");
 }

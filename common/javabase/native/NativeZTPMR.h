@@ -1,7 +1,8 @@
 // Put-message records of a destination list: one Java "com/zel/zt/ZTMessageTracker"
 // to and from one native record whose fields are chosen by the field flags, laid
-// end to end in a fixed order. Built on the first element of the Java array; its
-// identifiers serve every element.
+// end to end in a fixed order. Built on the first element of the Java array;
+// every element is read and written through the members of its own class, which
+// may be a subclass with fields of its own.
 #ifndef NATIVE_ZTPMR_H
 #define NATIVE_ZTPMR_H
 
@@ -21,13 +22,17 @@ public:
     static int getMemNeeded(long fields);
 
 private:
+    struct Ids {
+        jfieldID messageId;
+        jfieldID correlationId;
+        jfieldID feedback;
+        jfieldID accountingToken;
+        jfieldID groupId;
+    };
+    Ids membersOf(jobject javaRecord);
+
     JNIEnv* env_;
     long fields_;
-    jfieldID messageId_ = nullptr;
-    jfieldID correlationId_ = nullptr;
-    jfieldID feedback_ = nullptr;
-    jfieldID accountingToken_ = nullptr;
-    jfieldID groupId_ = nullptr;
     jbyteArray array_ = nullptr;
 };
 

@@ -2,24 +2,40 @@
 
 #include "FieldCopy.h"
 #include "JniGuards.h"
+#include "MemberCache.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
 
 static const char* const clsname = "NativeZTRR";
 
+namespace {
+// Slots of the member cache, one per member looked up.
+enum Member : size_t { kCompletionCode, kReason, kMemberCount };
+MemberCache<kMemberCount> members;
+}  // namespace
+
 NativeZTRR::NativeZTRR(JNIEnv* env, jobject record) : env_(env) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTRR");
-    LocalRef<jclass> cls(env_, requireObjectClass(env_, record, "NativeZTRR"));
-    completionCode_ = GetFieldID(env_, cls.get(), "completionCode", "I");
-    reason_ = GetFieldID(env_, cls.get(), "reason", "I");
+    // A class lacking a member fails here, before any record is written.
+    membersOf(record);
     trace.exit(clsname, "NativeZTRR");
+}
+
+NativeZTRR::Ids NativeZTRR::membersOf(jobject javaRecord) {
+    LocalRef<jclass> cls(env_, requireObjectClass(env_, javaRecord, "NativeZTRR"));
+    Members<kMemberCount> m(env_, members, cls.get());
+    Ids ids;
+    ids.completionCode = m.field(kCompletionCode, "completionCode", "I");
+    ids.reason = m.field(kReason, "reason", "I");
+    return ids;
 }
 
 void NativeZTRR::SetJavaZTRR(ZTRR record, jobject javaRecord) {
     NativeTrace trace(env_);
     trace.entry(clsname, "SetJavaZTRR");
-    SetIntField(env_, record.completionCode, javaRecord, completionCode_);
-    SetIntField(env_, record.reason, javaRecord, reason_);
+    const Ids ids = membersOf(javaRecord);
+    SetIntField(env_, record.completionCode, javaRecord, ids.completionCode);
+    SetIntField(env_, record.reason, javaRecord, ids.reason);
     trace.exit(clsname, "SetJavaZTRR");
 }

@@ -1,6 +1,7 @@
 // One native response record (completion code and reason of one destination)
 // into one Java "com/zel/zt/ZTResponseRecord". Built on the first element of the
-// Java array; its identifiers serve every element.
+// Java array; every element is written through the members of its own class,
+// which may be a subclass with fields of its own.
 #ifndef NATIVE_ZTRR_H
 #define NATIVE_ZTRR_H
 
@@ -18,9 +19,13 @@ public:
     void SetJavaZTRR(ZTRR record, jobject javaRecord);
 
 private:
+    struct Ids {
+        jfieldID completionCode;
+        jfieldID reason;
+    };
+    Ids membersOf(jobject javaRecord);
+
     JNIEnv* env_;
-    jfieldID completionCode_ = nullptr;
-    jfieldID reason_ = nullptr;
 };
 
 #endif

@@ -15,6 +15,13 @@ void Verb::set(jobject holder, jint number) const {
     }
 }
 
+void Verb::beforeCall() const {
+    if (ExceptionStash::failed()) {
+        trace.trace(2, methodName, "***********Records not built");
+        throw NativeError();
+    }
+}
+
 void requireArrayHolds(const Verb& verb, jarray array, jint count) {
     const bool holds = count >= 0 && (array == nullptr ? count == 0
                                                         : count <= verb.env->GetArrayLength(array));

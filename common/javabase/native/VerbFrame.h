@@ -33,6 +33,11 @@ public:
     // Holders are never read or written through a missing "x", nor when null.
     jint get(jobject holder) const;
     void set(jobject holder, jint number) const;
+    // Records are sent only when building them raised nothing (a host method
+    // threw, a JNI call failed): otherwise the queue manager is not called and
+    // the verb ends as the bridge's failure. A caller that retries on the
+    // exception must not find its message put twice.
+    void beforeCall() const;
     // Completion code, then reason, whatever their values.
     void result(jobject compCodeHolder, jobject reasonHolder, jint compCode, jint reason) const {
         set(compCodeHolder, compCode);

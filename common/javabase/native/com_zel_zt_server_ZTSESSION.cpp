@@ -53,6 +53,7 @@ void endUnitOfWork(JNIEnv* env, const char* methodName, void (*end)(ZTLONG, ZTLO
     runScopeFirstVerb(env, clsname, methodName, compCodeH, reasonH, [&](Verb& verb) {
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
+        verb.beforeCall();
         end(hconn, &compCode, &reason);
         verb.result(compCodeH, reasonH, compCode, reason);
         verb.exit();
@@ -75,6 +76,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCONN(JNIEnv* env, jo
         ZTLONG hconn = 0;
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
+        verb.beforeCall();
         ZTCONN(name.field, &hconn, &compCode, &reason);
         verb.value("CompCode: ", compCode);
         verb.value("Reason:", reason);
@@ -100,6 +102,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCONNX(JNIEnv* env, j
         ZTLONG hconn = 0;
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
+        verb.beforeCall();
         ZTCONNX(name.field, &cno, &hconn, &compCode, &reason);
         verb.value("CompCode is ", compCode);
         verb.value("Reason:", reason);
@@ -130,6 +133,7 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION__1spiConnect(JNIEnv* env
         verb.value("options:", options);
         verb.line("Attempting to connect for SPI");
         lcno.version = 2;
+        verb.beforeCall();
         lpiSPIZTConnect(name.field, &lcno, &cno, &hconn, &compCode, &reason);
         verb.value("CompCode is ", compCode);
         verb.value("Reason: ", reason);
@@ -159,6 +163,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTDISC(JNIEnv* env, jo
         ZTLONG hconn = verb.get(hconnH);
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
+        verb.beforeCall();
         ZTDISC(&hconn, &compCode, &reason);
         verb.value("CompCode: ", compCode);
         verb.value("Reason:", reason);
@@ -181,6 +186,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTBEGIN(JNIEnv* env, j
         bo.options = 0;
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
+        verb.beforeCall();
         ZTBEGIN(hconn, &bo, &compCode, &reason);
         verb.value("CompCode: ", compCode);
         verb.value("Reason:", reason);

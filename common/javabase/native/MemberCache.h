@@ -1,0 +1,144 @@
+// Member identifiers of the classes whose objects the host passes in, kept per
+// class so that a warm call looks nothing up by name.
+//
+// A class is recognised by identity (IsSameObject against a weak reference),
+// never by name: two classes of one name in two class loaders, and a subclass
+// that hides a member of its base, each get identifiers of their own, and an
+// identifier is only ever used on objects of the class it was looked up on.
+// The weak reference keeps neither the class nor its loader alive; once the
+// class is unloaded the reference is cleared and never matches again.
+#ifndef MEMBER_CACHE_H
+#define MEMBER_CACHE_H
+
+#include <jni.h>
+
+#include <atomic>
+#include <cstddef>
+#include <mutex>
+#include <new>
+
+#include "ExceptionStash.h"
+#include "NativeUtil.h"
+
+// The identifiers of one class, a slot per member, each filled by its first
+// successful lookup. A lookup that fails fills nothing and is made again (and
+// reported again) by the next call.
+template <size_t N>
+struct MemberSlots {
+    explicit MemberSlots(jweak cls) : cls(cls) {}
+    const jweak cls;
+    std::atomic<void*> ids[N]{};
+};
+
+template <size_t N>
+class MemberCache {
+public:
+    constexpr MemberCache() = default;
+    MemberCache(const MemberCache&) = delete;
+    MemberCache& operator=(const MemberCache&) = delete;
+
+    // The slots of `cls`, or null when none can be kept for it (every place
+    // taken by a class still loaded, or no weak reference to be had): the
+    // caller then looks its members up by name, as if nothing were cached.
+    MemberSlots<N>* find(JNIEnv* env, jclass cls) {
+        for (auto& place : classes_) {
+            MemberSlots<N>* slots = place.load(std::memory_order_acquire);
+            if (slots == nullptr) {
+                break;
+            }
+            if (env->IsSameObject(slots->cls, cls)) {
+                return slots;
+            }
+        }
+        return add(env, cls);
+    }
+
+private:
+    static constexpr int kClasses = 8;
+
+    MemberSlots<N>* add(JNIEnv* env, jclass cls) {
+        std::lock_guard<std::mutex> guard(lock_);
+        int free = -1;
+        int cleared = -1;
+        for (int i = 0; i < kClasses; ++i) {
+            MemberSlots<N>* slots = classes_[i].load(std::memory_order_acquire);
+            if (slots == nullptr) {
+                free = i;
+                break;
+            }
+            if (env->IsSameObject(slots->cls, cls)) {
+                return slots;  // added by another thread meanwhile
+            }
+            if (cleared < 0 && env->IsSameObject(slots->cls, nullptr)) {
+                cleared = i;
+            }
+        }
+        const int at = free >= 0 ? free : cleared;
+        if (at < 0) {
+            return nullptr;
+        }
+        jweak weak = env->NewWeakGlobalRef(cls);
+        if (weak == nullptr) {
+            // The call goes on uncached: not a failure of the call itself.
+            ExceptionStash::parkHarmless(env);
+            return nullptr;
+        }
+        auto* slots = new (std::nothrow) MemberSlots<N>(weak);
+        if (slots == nullptr) {
+            env->DeleteWeakGlobalRef(weak);
+            return nullptr;
+        }
+        // A replaced entry belonged to an unloaded class. Other threads may
+        // still be comparing against it, so it is never freed: one small entry
+        // per class unloaded while all places were taken.
+        classes_[at].store(slots, std::memory_order_release);
+        return slots;
+    }
+
+    std::atomic<MemberSlots<N>*> classes_[kClasses]{};
+    std::mutex lock_;
+};
+
+// The members of one class as a converter reads them: from the cache when
+// there, else looked up by name (NativeError when missing) and kept.
+template <size_t N>
+class Members {
+public:
+    Members(JNIEnv* env, MemberCache<N>& cache, jclass cls)
+        : env_(env), cls_(cls), slots_(cache.find(env, cls)) {}
+
+    jfieldID field(size_t slot, const char* name, const char* sig) {
+        if (void* id = cached(slot)) {
+            return static_cast<jfieldID>(id);
+        }
+        jfieldID id = GetFieldID(env_, cls_, name, sig);
+        keep(slot, id);
+        return id;
+    }
+
+    jmethodID method(size_t slot, const char* name, const char* sig) {
+        if (void* id = cached(slot)) {
+            return static_cast<jmethodID>(id);
+        }
+        jmethodID id = GetMethodID(env_, cls_, name, sig);
+        keep(slot, id);
+        return id;
+    }
+
+private:
+    void* cached(size_t slot) const {
+        return slots_ != nullptr ? slots_->ids[slot].load(std::memory_order_relaxed) : nullptr;
+    }
+    void keep(size_t slot, void* id) {
+        // Every thread finds the same identifier: a racing store is harmless.
+        if (slots_ != nullptr) {
+            slots_->ids[slot].store(id, std::memory_order_relaxed);
+        }
+    }
+
+    JNIEnv* env_;
+    jclass cls_;
+    MemberSlots<N>* slots_;
+};
+
+#endif
