@@ -13,6 +13,8 @@
 #include <cstring>
 #include <memory>
 
+#include "MemberCache.h"
+
 namespace {
 
 // A local reference, deleted when the scope ends: the recover verb makes
@@ -91,6 +93,43 @@ struct FreeDeleter {
 };
 using XidBuffer = std::unique_ptr<XID[], FreeDeleter>;
 
+// The getters of the XID classes seen so far, kept per class: a transaction
+// manager passes its own XID class, and any number of them may be in use.
+enum XidMethod : size_t { kGetFormatId, kGetGlobalTransactionId, kGetBranchQualifier, kXidMethods };
+MemberCache<kXidMethods> xidClasses;
+
+// The getters of one XID's class: kept ones, else looked up (and then kept).
+// A lookup that fails keeps nothing and leaves the JVM's error pending.
+class XidMethods {
+public:
+    XidMethods(JNIEnv* env, jclass cls) : env_(env), cls_(cls), slots_(xidClasses.find(env, cls))
+    {
+        // Kept nowhere, with the JVM's error pending when no weak reference
+        // could be made.
+        failed_ = slots_ == nullptr && env->ExceptionCheck();
+    }
+    bool failed() const { return failed_; }
+    jmethodID get(XidMethod slot, const char* name, const char* sig)
+    {
+        if (slots_ != nullptr) {
+            if (void* id = slots_->ids[slot].load(std::memory_order_relaxed)) {
+                return static_cast<jmethodID>(id);
+            }
+        }
+        jmethodID id = env_->GetMethodID(cls_, name, sig);
+        if (id != nullptr && slots_ != nullptr) {
+            slots_->ids[slot].store(id, std::memory_order_relaxed);
+        }
+        return id;
+    }
+
+private:
+    JNIEnv* env_;
+    jclass cls_;
+    MemberSlots<kXidMethods>* slots_;
+    bool failed_ = false;
+};
+
 // The texts for one of the two byte parts of an XID.
 struct XidPart {
     jsize limit;
@@ -121,10 +160,10 @@ const XidPart kBqual = {
 
 // Copies one part's bytes to dest and stores its length, once the length has
 // passed the XA limit. 0, or -1 after the part's message.
-int copyXidPart(JNIEnv* env, jobject jxid, jclass cls, const XidPart& part, long* length,
-                char* dest)
+int copyXidPart(JNIEnv* env, jobject jxid, XidMethods& methods, XidMethod slot,
+                const XidPart& part, long* length, char* dest)
 {
-    jmethodID mid = env->GetMethodID(cls, part.method, "()[B");
+    jmethodID mid = methods.get(slot, part.method, "()[B");
     if (mid == nullptr || env->ExceptionCheck()) {
         std::fputs(part.noMethod, stderr);
         return -1;
@@ -236,7 +275,12 @@ int javaToCxid(JNIEnv* env, jobject jxid, XID* xid)
         return -1;
     }
     LocalRef<jclass> cls(env, env->GetObjectClass(jxid));
-    jmethodID getFormatId = env->GetMethodID(cls.get(), "getFormatId", "()I");
+    XidMethods methods(env, cls.get());
+    if (methods.failed()) {
+        std::fputs("failed to keep the class of xid\n", stderr);
+        return -1;
+    }
+    jmethodID getFormatId = methods.get(kGetFormatId, "getFormatId", "()I");
     if (getFormatId == nullptr || env->ExceptionCheck()) {
         std::fputs("failed to get methodID for xid.getFormatId()\n", stderr);
         return -1;
@@ -247,10 +291,11 @@ int javaToCxid(JNIEnv* env, jobject jxid, XID* xid)
         std::fputs("call to getFormatId failed", stderr);
         return -1;
     }
-    if (copyXidPart(env, jxid, cls.get(), kGtrid, &xid->gtrid_length, xid->data) != 0) {
+    if (copyXidPart(env, jxid, methods, kGetGlobalTransactionId, kGtrid, &xid->gtrid_length,
+                    xid->data) != 0) {
         return -1;
     }
-    if (copyXidPart(env, jxid, cls.get(), kBqual, &xid->bqual_length,
+    if (copyXidPart(env, jxid, methods, kGetBranchQualifier, kBqual, &xid->bqual_length,
                     xid->data + xid->gtrid_length) != 0) {
         return -1;
     }

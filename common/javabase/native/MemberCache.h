@@ -17,8 +17,6 @@
 #include <mutex>
 #include <new>
 
-#include "ExceptionStash.h"
-#include "NativeUtil.h"
 
 // The identifiers of one class, a slot per member, each filled by its first
 // successful lookup. A lookup that fails fills nothing and is made again (and
@@ -38,8 +36,9 @@ public:
     MemberCache& operator=(const MemberCache&) = delete;
 
     // The slots of `cls`, or null when none can be kept for it (every place
-    // taken by a class still loaded, or no weak reference to be had): the
-    // caller then looks its members up by name, as if nothing were cached.
+    // taken by a class still loaded, or no weak reference to be had, with the
+    // JVM's error left pending): the caller then looks its members up by name,
+    // as if nothing were cached.
     MemberSlots<N>* find(JNIEnv* env, jclass cls) {
         for (auto& place : classes_) {
             MemberSlots<N>* slots = place.load(std::memory_order_acquire);
@@ -79,8 +78,6 @@ private:
         }
         jweak weak = env->NewWeakGlobalRef(cls);
         if (weak == nullptr) {
-            // The call goes on uncached: not a failure of the call itself.
-            ExceptionStash::parkHarmless(env);
             return nullptr;
         }
         auto* slots = new (std::nothrow) MemberSlots<N>(weak);
@@ -97,48 +94,6 @@ private:
 
     std::atomic<MemberSlots<N>*> classes_[kClasses]{};
     std::mutex lock_;
-};
-
-// The members of one class as a converter reads them: from the cache when
-// there, else looked up by name (NativeError when missing) and kept.
-template <size_t N>
-class Members {
-public:
-    Members(JNIEnv* env, MemberCache<N>& cache, jclass cls)
-        : env_(env), cls_(cls), slots_(cache.find(env, cls)) {}
-
-    jfieldID field(size_t slot, const char* name, const char* sig) {
-        if (void* id = cached(slot)) {
-            return static_cast<jfieldID>(id);
-        }
-        jfieldID id = GetFieldID(env_, cls_, name, sig);
-        keep(slot, id);
-        return id;
-    }
-
-    jmethodID method(size_t slot, const char* name, const char* sig) {
-        if (void* id = cached(slot)) {
-            return static_cast<jmethodID>(id);
-        }
-        jmethodID id = GetMethodID(env_, cls_, name, sig);
-        keep(slot, id);
-        return id;
-    }
-
-private:
-    void* cached(size_t slot) const {
-        return slots_ != nullptr ? slots_->ids[slot].load(std::memory_order_relaxed) : nullptr;
-    }
-    void keep(size_t slot, void* id) {
-        // Every thread finds the same identifier: a racing store is harmless.
-        if (slots_ != nullptr) {
-            slots_->ids[slot].store(id, std::memory_order_relaxed);
-        }
-    }
-
-    JNIEnv* env_;
-    jclass cls_;
-    MemberSlots<N>* slots_;
 };
 
 #endif

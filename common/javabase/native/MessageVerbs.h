@@ -8,7 +8,10 @@
 #include <jni.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 
+#include "FieldCopy.h"
 #include "JniGuards.h"
 #include "NativeError.h"
 #include "NativeZTGMO.h"
@@ -45,6 +48,38 @@ private:
     NativeZTMsg2 converter_;
 };
 
+// Native memory for message data, so that only the bytes that move are copied:
+// a put copies in exactly the data's length, a get copies back exactly the
+// bytes received, whatever the size of the Java array. Small on the stack,
+// larger from the heap; never a critical region, since a get may wait.
+class MessageBuffer {
+public:
+    explicit MessageBuffer(jint length) {
+        if (length > static_cast<jint>(sizeof small_)) {
+            large_.reset(static_cast<jbyte*>(std::malloc(static_cast<size_t>(length))));
+            data_ = large_.get();
+        }
+    }
+    MessageBuffer(const MessageBuffer&) = delete;
+    MessageBuffer& operator=(const MessageBuffer&) = delete;
+
+    jbyte* get() const { return data_; }
+
+private:
+    jbyte small_[4096];
+    std::unique_ptr<jbyte, FreeDeleter> large_;
+    jbyte* data_ = small_;
+};
+
+// The native memory for `length` bytes; none to be had is the bridge's failure.
+inline jbyte* requireBuffer(const Verb& verb, const MessageBuffer& buffer) {
+    if (buffer.get() == nullptr) {
+        verb.trace.trace(2, verb.methodName, "***********No memory for message data");
+        throw NativeError();
+    }
+    return buffer.get();
+}
+
 // A put to an open object: no object descriptor.
 struct OpenObject {
     OpenObject(JNIEnv*, jobject) {}
@@ -67,7 +102,7 @@ private:
 };
 
 // Put: options, then the object descriptor (put-one), then the message
-// descriptor, then the data's elements, which the queue manager reads in place.
+// descriptor, then the data's bytes.
 // `call(od, md, pmo, data, &compCode, &reason)` calls the queue manager.
 template <typename Descriptor, typename Target, typename Call>
 void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions, jint dataLength,
@@ -81,14 +116,14 @@ void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions,
     Descriptor descriptor(env, message);
     ZTMD mdRecord;
     descriptor.forPut(&mdRecord, pmoRecord.options);
-    ByteArrayElements elements(env, data);
-    if (elements.missing()) {
-        throw NativeError();
-    }
+    MessageBuffer bytes(dataLength);
+    jbyte* in = requireBuffer(verb, bytes);
+    env->GetByteArrayRegion(data, 0, dataLength, in);
+    ExceptionStash::park(env);
     ZTLONG compCode = 0;
     ZTLONG reason = 0;
     verb.beforeCall();
-    call(object.record(), &mdRecord, &pmoRecord, elements.get(), &compCode, &reason);
+    call(object.record(), &mdRecord, &pmoRecord, in, &compCode, &reason);
     verb.value("CompCode is ", compCode);
     verb.value("Reason:", reason);
     verb.result(compCodeH, reasonH, compCode, reason);
@@ -100,18 +135,16 @@ void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions,
     verb.exit();
 }
 
-// Get: the buffer's elements first (released on every path out), then the
-// message descriptor and the options. Only the bytes received are copied back.
+// Get: native memory for the buffer first, then the message descriptor and the
+// options. Only the bytes received are copied back into the Java buffer.
 template <typename Descriptor>
 void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getOptions,
                 jint bufferLength, jbyteArray buffer, jobject dataLengthH, jobject compCodeH,
                 jobject reasonH) {
     JNIEnv* env = verb.env;
     requireMessageBuffer(verb, buffer, bufferLength);
-    ByteArrayElements elements(env, buffer);
-    if (elements.missing()) {
-        throw NativeError();
-    }
+    MessageBuffer bytes(bufferLength);
+    jbyte* out = requireBuffer(verb, bytes);
     Descriptor descriptor(env, message);
     ZTMD mdRecord;
     descriptor.forGet(&mdRecord);
@@ -122,7 +155,7 @@ void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getO
     ZTLONG compCode = 0;
     ZTLONG reason = 0;
     verb.beforeCall();
-    ZTGET(hconn, hobj, &mdRecord, &gmoRecord, bufferLength, elements.get(), &dataLength,
+    ZTGET(hconn, hobj, &mdRecord, &gmoRecord, bufferLength, out, &dataLength,
           &compCode, &reason);
     verb.value("CompCode: ", compCode);
     verb.value("Reason:", reason);
@@ -132,7 +165,7 @@ void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getO
         descriptor.afterGet(&mdRecord);
         const jint received = std::max<jint>(0, std::min<jint>(dataLength, bufferLength));
         if (received > 0) {
-            env->SetByteArrayRegion(buffer, 0, received, elements.get());
+            env->SetByteArrayRegion(buffer, 0, received, out);
             ExceptionStash::park(env);
         }
         verb.set(dataLengthH, dataLength);

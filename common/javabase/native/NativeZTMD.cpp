@@ -5,7 +5,7 @@
 #include "ExceptionStash.h"
 #include "FieldCopy.h"
 #include "JniGuards.h"
-#include "MemberCache.h"
+#include "MemberLookup.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
 

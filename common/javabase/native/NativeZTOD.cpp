@@ -6,7 +6,7 @@
 #include "ExceptionStash.h"
 #include "FieldCopy.h"
 #include "JniGuards.h"
-#include "MemberCache.h"
+#include "MemberLookup.h"
 #include "NativeError.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"

@@ -2,7 +2,7 @@
 
 #include "FieldCopy.h"
 #include "JniGuards.h"
-#include "MemberCache.h"
+#include "MemberLookup.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
 
