@@ -32,6 +32,8 @@ public class Bench {
 
     static native void setInstantMode(boolean on);
 
+    static native void setInstantGetLength(int length);
+
     static native double fieldLookupNs(Class<?> cls, String[] names, String[] sigs, int rounds);
 
     interface Op {
@@ -77,7 +79,9 @@ public class Bench {
         Trace.setKeep(false);
         setInstantMode(true);
 
+        coldCosts(out);
         verbCosts(out);
+        dataPath(out);
         lookupCost();
         destinationLists(out);
         messageSizes(out);
@@ -100,7 +104,7 @@ public class Bench {
         ZTXid xid = new ZTXid(1, new byte[] {1, 2, 3, 4}, new byte[] {5});
 
         String[] names = {"empty native (floor)", "_ZTCMIT", "_ZTOPEN+_ZTCLOSE", "_ZTPUT 1 KiB", "_ZTGET 1 KiB",
-            "_ZTPUTMSG2 1 KiB", "_ZTGETMSG2 1 KiB", "xa_start_N+xa_end_N"};
+            "_ZTPUTMSG2 1 KiB", "_ZTGETMSG2 1 KiB", "xa_start_N+xa_end_N", "xa_end_N (one XID conversion)"};
         Op[] ops = {
             Bench::empty,
             () -> session._ZTCMIT(HCONN, cc, rc),
@@ -116,6 +120,7 @@ public class Bench {
                 ZTXAi.xa_start_N(xid, 1, 0);
                 ZTXAi.xa_end_N(xid, 1, 0x04000000);
             },
+            () -> ZTXAi.xa_end_N(xid, 1, 0x04000000),
         };
 
         List<String[]> rows = new ArrayList<>();
@@ -133,6 +138,66 @@ public class Bench {
         table("Per-verb cost (ns per call; ratio to the empty native measured in this run)",
                 new String[] {"verb", "ns, trace off", "x floor", "ns, trace on", "x floor"}, rows, out,
                 "verb_costs.csv");
+    }
+
+    /**
+     * The first call of each verb in this JVM: its classes not yet seen, so
+     * every member is looked up by name (and the Java side runs interpreted).
+     * One call each, so a rough figure.
+     */
+    static void coldCosts(String out) throws IOException {
+        byte[] kib = new byte[1024];
+        ZTXid xid = new ZTXid(1, new byte[] {1, 2, 3, 4}, new byte[] {5});
+        String[] names = {"_ZTCMIT", "_ZTOPEN", "_ZTPUT 1 KiB", "_ZTGET 1 KiB", "_ZTPUTMSG2 1 KiB",
+            "_ZTGETMSG2 1 KiB", "xa_start_N"};
+        Op[] ops = {
+            () -> session._ZTCMIT(HCONN, cc, rc),
+            () -> session._ZTOPEN(HCONN, new ZTObjectDescriptor("BENCH.Q"), 0x10, hobj, cc, rc),
+            () -> session._ZTPUT(HCONN, HOBJ, descriptor(), new ZTPutMessageOptions(1), kib.length, kib, cc, rc),
+            () -> session._ZTGET(HCONN, HOBJ, descriptor(), new ZTGetMessageOptions(2), kib.length, kib, length,
+                    cc, rc),
+            () -> session._ZTPUTMSG2(HCONN, HOBJ, new ZTMessage(), new ZTPutMessageOptions(1), kib.length, kib, cc,
+                    rc),
+            () -> session._ZTGETMSG2(HCONN, HOBJ, new ZTMessage(), new ZTGetMessageOptions(2), kib.length, kib,
+                    length, cc, rc),
+            () -> ZTXAi.xa_start_N(xid, 1, 0),
+        };
+        List<String[]> rows = new ArrayList<>();
+        tracing(false);
+        for (int i = 0; i < ops.length; i++) {
+            long start = System.nanoTime();
+            ops[i].run();
+            rows.add(new String[] {names[i], fmt((System.nanoTime() - start) / 1000.0)});
+        }
+        table("First call in this JVM (cold, trace off; one call each)", new String[] {"verb", "us"}, rows, out,
+                "cold_costs.csv");
+    }
+
+    /** Only the bytes that move: a 1 KiB message into buffers and from arrays of other sizes. */
+    static void dataPath(String out) throws IOException {
+        ZTMessageDescriptor md = descriptor();
+        ZTPutMessageOptions pmo = new ZTPutMessageOptions(1);
+        ZTGetMessageOptions gmo = new ZTGetMessageOptions(2);
+        List<String[]> rows = new ArrayList<>();
+        tracing(false);
+        setInstantGetLength(1024);
+        double base = 0;
+        for (int size : new int[] {1 << 10, 64 << 10, 4 << 20}) {
+            byte[] buffer = new byte[size];
+            double ns = nsPerCall(() -> session._ZTGET(HCONN, HOBJ, md, gmo, buffer.length, buffer, length, cc, rc),
+                    20_000);
+            base = size == 1 << 10 ? ns : base;
+            rows.add(new String[] {"_ZTGET 1 KiB message, " + (size >> 10) + " KiB buffer", fmt(ns), fmt(ns / base)});
+        }
+        setInstantGetLength(0);
+        for (int size : new int[] {1 << 10, 4 << 20}) {
+            byte[] data = new byte[size];
+            double ns = nsPerCall(() -> session._ZTPUT(HCONN, HOBJ, md, pmo, 1024, data, cc, rc), 20_000);
+            base = size == 1 << 10 ? ns : base;
+            rows.add(new String[] {"_ZTPUT 1 KiB from a " + (size >> 10) + " KiB array", fmt(ns), fmt(ns / base)});
+        }
+        table("Data path (trace off): only the bytes that move", new String[] {"call", "ns", "x 1 KiB row"}, rows,
+                out, "data_path.csv");
     }
 
     /** What one member lookup by name costs: the converters make one per member per call. */

@@ -48,4 +48,8 @@ JNIEXPORT void JNICALL Java_Bench_setInstantMode(JNIEnv*, jclass, jboolean on) {
     ztmctl::setInstantMode(on == JNI_TRUE);
 }
 
+JNIEXPORT void JNICALL Java_Bench_setInstantGetLength(JNIEnv*, jclass, jint length) {
+    ztmctl::setInstantGetLength(length);
+}
+
 }  // extern "C"

@@ -154,6 +154,9 @@ ZTMCTL_API void clearScripts();
 // data length to 0, an XA function returns XA_OK.
 ZTMCTL_API void setInstantMode(bool on);
 ZTMCTL_API bool instantMode();
+// The data length an instant get reports (0 unless set; reset sets it to 0),
+// so that a benchmark can receive a message of that size into any buffer.
+ZTMCTL_API void setInstantGetLength(ZTLONG length);
 
 // lpiSPIZTConnect available (default) or answering cc 2, reason 2195 without
 // connecting, so that the caller falls back to ZTCONNX.

@@ -23,6 +23,7 @@ Recorder& recorder() {
 }
 
 std::atomic<bool> g_instant{false};
+std::atomic<ZTLONG> g_instantGetLength{0};
 std::atomic<bool> g_recording{true};
 
 bool popScript(const char* function, ztmctl::Answer& out) {
@@ -112,7 +113,7 @@ void Call::run(void** args, ZTLONG* compCode, ZTLONG* reason, const Outs& outs,
     if (s_->instant) {
         if (outs.hconn) *outs.hconn = 1;
         if (outs.hobj) *outs.hobj = 1;
-        if (outs.dataLength) *outs.dataLength = 0;
+        if (outs.dataLength) *outs.dataLength = g_instantGetLength.load(std::memory_order_relaxed);
         if (compCode) *compCode = ZTCC_OK;
         if (reason) *reason = ZTRC_NONE;
         return;
@@ -176,6 +177,7 @@ void reset() {
         listeners = r.resetListeners;
     }
     ztmeng::g_instant = false;
+    ztmeng::g_instantGetLength = 0;
     ztmeng::g_recording = true;
     ztmeng::setThreadTransaction(nullptr);
     for (auto& l : listeners) l();
@@ -241,6 +243,7 @@ void clearScripts() {
 }
 
 void setInstantMode(bool on) { ztmeng::g_instant = on; }
+void setInstantGetLength(ZTLONG length) { ztmeng::g_instantGetLength = length; }
 bool instantMode() { return ztmeng::instant(); }
 
 }  // namespace ztmctl
