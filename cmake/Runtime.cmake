@@ -55,16 +55,27 @@ endif()
 # Environment of a test that starts the java launcher. In a sanitizer build the
 # launcher must have the sanitizer runtime preloaded to load the instrumented
 # libraries, and the JVM handles SIGSEGV itself, so ASan must leave it alone.
+# The C++ runtime is preloaded after it: ASan finds the real __cxa_throw when
+# it starts, and the launcher (a C program) has not loaded libstdc++ by then,
+# so the bridges' first thrown exception would abort the JVM.
 set(ZT_JAVA_TEST_ENV "")
 if(ZT_SANITIZE)
   set(_zt_width_flag "")
   if(ZT_M32)
     set(_zt_width_flag -m32)
   endif()
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${_zt_width_flag} -print-file-name=libasan.so
-                  OUTPUT_VARIABLE _zt_libasan OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(_zt_preload "")
+  foreach(_zt_lib libasan.so libstdc++.so.6)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${_zt_width_flag} -print-file-name=${_zt_lib}
+                    OUTPUT_VARIABLE _zt_path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT IS_ABSOLUTE "${_zt_path}" OR NOT EXISTS "${_zt_path}")
+      message(FATAL_ERROR "The compiler does not know where ${_zt_lib} is (${_zt_path})")
+    endif()
+    list(APPEND _zt_preload ${_zt_path})
+  endforeach()
+  string(REPLACE ";" ":" _zt_preload "${_zt_preload}")
   set(ZT_JAVA_TEST_ENV
-      "LD_PRELOAD=${_zt_libasan}"
+      "LD_PRELOAD=${_zt_preload}"
       "ASAN_OPTIONS=handle_segv=0:allow_user_segv_handler=1:detect_leaks=0:detect_stack_use_after_return=0:abort_on_error=1"
       "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
 endif()

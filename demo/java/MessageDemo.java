@@ -14,8 +14,9 @@ import java.util.TimeZone;
 
 /**
  * Put three messages and get them back in order; a get into a short buffer; a
- * unit of work backed out and its message seen again; a put-one; a put to a
- * destination list with its response records.
+ * put the bridge refuses (a length beyond its array); a unit of work backed
+ * out and its message seen again; a put-one; a put to a destination list with
+ * its response records.
  */
 final class MessageDemo {
     // Options of the stand-in queue manager.
@@ -65,6 +66,15 @@ final class MessageDemo {
         Demo.note("the message stays on the queue");
         String part = get(in, new ZTMessageDescriptor(), ACCEPT_TRUNCATED, 16, 1);
         Demo.check(part.equals("a message of for"), "the first 16 bytes must arrive");
+
+        // A length beyond its array: the bridge refuses the put itself (a
+        // bridge failure), and nothing reaches the queue.
+        byte[] tiny = "tiny".getBytes(StandardCharsets.UTF_8);
+        session._ZTPUT(hconn.x, out, new ZTMessageDescriptor(), new ZTPutMessageOptions(), 100, tiny, cc, rc);
+        Demo.outcome("_ZTPUT length 100, array of 4", cc, rc, 2);
+        Demo.check(rc.x == 2195, "a length beyond its array must end as a bridge failure (2195)");
+        get(in, new ZTMessageDescriptor(), 0, 100, 2);
+        Demo.note("nothing was put");
 
         // A get in a unit of work that is backed out: the message comes back.
         put(out, "kept through a backout", 0);

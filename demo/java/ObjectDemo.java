@@ -6,8 +6,9 @@ import com.zel.zt.ZTResponseRecord;
 import com.zel.zt.server.ZTSESSION;
 
 /**
- * Open a queue, inquire its depth and attributes, inhibit puts, inquire again,
- * close; then open a destination list of three queues, one of them invalid.
+ * Open a queue, inquire its depth and attributes, an inquire the bridge
+ * refuses, inhibit puts, inquire again, close; then open a destination list
+ * of three queues, one of them invalid.
  */
 final class ObjectDemo {
     // Open options and attribute selectors of the stand-in queue manager.
@@ -45,6 +46,13 @@ final class ObjectDemo {
         int[] attrs = inquire(session, hconn.x, hobj.x, cc, rc);
         Demo.check(attrs[0] == 1, "the depth must be 1 after one put");
         Demo.check(attrs[3] == 0, "puts must not be inhibited yet");
+
+        // A caller's mistake the bridge refuses itself: a count beyond its
+        // array. The verb ends as a bridge failure without reaching the queue
+        // manager, and the handles stay usable.
+        session._ZTINQ(hconn.x, hobj.x, 3, new int[] {CURRENT_DEPTH, MAX_DEPTH}, 2, new int[2], 0, null, cc, rc);
+        Demo.outcome("_ZTINQ 3 selectors, array of 2", cc, rc, 2);
+        Demo.check(rc.x == 2195, "a count beyond its array must end as a bridge failure (2195)");
 
         session._ZTSET(hconn.x, hobj.x, 1, new int[] {INHIBIT_PUT}, 1, new int[] {1}, 0, null, cc, rc);
         Demo.outcome("_ZTSET put-inhibited = 1", cc, rc, 0);

@@ -4,6 +4,7 @@
 // use it to look at and steer the queue manager underneath the code they test:
 //
 //   ztmctl::reset();                                   // in SetUp
+//   ztmctl::setRecording(true);                        // off unless switched on
 //   ztmctl::Answer a;
 //   a.compCode = 1; a.reason = 3017; a.dataLength = 250;
 //   a.hook = [](void** args) {                          // ZTGET's 9 arguments
@@ -16,8 +17,9 @@
 //   EXPECT_EQ(gets[0].arg("bufferLength"), 100);
 //   EXPECT_EQ(gets[0].pointer("buffer"), nullptr);
 //
-// Every function of ztm.h is recorded when it is called, in the order the calls
-// began, with:
+// While recording is on, every function of ztm.h is recorded when it is
+// called, in the order the calls began, up to a limit (see setRecordLimit),
+// with:
 //  - ints: the integer arguments in parameter order, by name. Values passed by
 //    pointer (the in/out handles of ZTDISC and ZTCLOSE) are recorded as they
 //    were on entry; outputs are not recorded.
@@ -128,21 +130,46 @@ struct Answer {
 };
 
 // Forget everything: connections, queues, messages, units of work, deferred
-// messages, recorded calls, scripts; switch instant mode off, recording and
-// the service-provider connect on. Handles issued before stay dead (handle
+// messages, recorded calls (and the count of dropped ones), scripts; switch
+// instant mode off and the service-provider connect on. The recording switch
+// and its limit stay as they are: they say how the process is watched, not
+// what the queue manager holds. Handles issued before stay dead (handle
 // numbers are never reused). Waiting gets end with ZTRC_HCONN_ERROR. The
 // calling thread leaves its XA branch; libraries built on the engine (the XA
 // resource manager) forget their state through their reset listeners.
 ZTMCTL_API void reset();
+
+// Recording: off when the library loads, so that a process that never asks
+// (the demo, a long-running client) keeps nothing; on only when a test
+// switches it on. The functions work the same either way. The test programs
+// that link this library switch it on at the start of every test
+// (tests/harness/RecordCalls.cpp).
+ZTMCTL_API void setRecording(bool on);
+ZTMCTL_API bool recording();
+
+// While on, the log keeps the first calls and drops the rest: a call is kept
+// while the log holds fewer than `calls` calls and their copies (records,
+// names and a fixed share per entry, roughly) fit in `bytes`; once one call
+// does not fit, no later call is kept until the log is emptied (clearCalls,
+// reset) or the limit changes, so call(i) is always the i-th call made.
+// Dropped calls are only counted. The default holds any single test's calls
+// and bounds a forgotten switch to tens of MiB.
+struct RecordLimit {
+    size_t calls = 10000;
+    size_t bytes = size_t{64} << 20;
+};
+ZTMCTL_API void setRecordLimit(const RecordLimit& limit);
+ZTMCTL_API RecordLimit recordLimit();
 
 // Recorded calls.
 ZTMCTL_API size_t callCount();
 ZTMCTL_API RecordedCall call(size_t i);            // throws std::out_of_range
 ZTMCTL_API std::vector<RecordedCall> calls();
 ZTMCTL_API std::vector<RecordedCall> callsOf(const std::string& function);
+// Calls made while recording that the log had no room for.
+ZTMCTL_API size_t droppedCalls();
+// Empties the log (and the dropped count); the next calls are kept again.
 ZTMCTL_API void clearCalls();
-// Recording on (default) or off; the functions work the same either way.
-ZTMCTL_API void setRecording(bool on);
 
 // Scripted answers: queued per function, each used by exactly one call.
 ZTMCTL_API void scriptNext(const std::string& function, const Answer& answer);
@@ -156,7 +183,7 @@ ZTMCTL_API void setInstantMode(bool on);
 ZTMCTL_API bool instantMode();
 // The data length an instant get reports (0 unless set; reset sets it to 0),
 // so that a benchmark can receive a message of that size into any buffer.
-ZTMCTL_API void setInstantGetLength(ZTLONG length);
+ZTMCTL_API void setInstantGetLength(int length);
 
 // lpiSPIZTConnect available (default) or answering cc 2, reason 2195 without
 // connecting, so that the caller falls back to ZTCONNX.

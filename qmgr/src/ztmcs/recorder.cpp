@@ -1,6 +1,11 @@
 // Call recorder, scripted answers, instant mode and the test control
 // interface. The recorder has its own lock, never held together with the
 // engine's.
+//
+// Recording is off until a test switches it on: the demo and a client that
+// runs for days use this library too, and a kept record costs kilobytes per
+// call. When on, the log keeps the first calls up to its limit (a gap-free
+// prefix a test can index) and only counts the rest.
 #include <atomic>
 #include <deque>
 #include <mutex>
@@ -13,6 +18,9 @@ namespace {
 struct Recorder {
     std::mutex mu;
     std::vector<std::shared_ptr<ztmctl::RecordedCall>> log;
+    size_t logBytes = 0;      // approxBytes() of the calls in log
+    size_t dropped = 0;       // calls made while recording that log has no room for
+    ztmctl::RecordLimit limit;
     std::map<std::string, std::deque<ztmctl::Answer>> scripts;
     std::vector<std::function<void()>> resetListeners;
 };
@@ -24,7 +32,28 @@ Recorder& recorder() {
 
 std::atomic<bool> g_instant{false};
 std::atomic<ZTLONG> g_instantGetLength{0};
-std::atomic<bool> g_recording{true};
+std::atomic<bool> g_recording{false};
+// Set once the log is full, so that a call does not copy records no one keeps;
+// cleared when the log is emptied or its limit changes.
+std::atomic<bool> g_full{false};
+
+// What a recorded call holds, roughly: its records and names, and a fixed
+// share for the containers' nodes.
+size_t approxBytes(const ztmctl::RecordedCall& c) {
+    size_t n = sizeof(ztmctl::RecordedCall) + c.function.size();
+    for (const auto& kv : c.records) n += kv.first.size() + kv.second.size() + 64;
+    for (const auto& kv : c.ints) n += kv.first.size() + sizeof(kv) + 16;
+    for (const auto& kv : c.pointers) n += kv.first.size() + 64;
+    return n;
+}
+
+void emptyLogLocked(Recorder& r) {
+    r.log.clear();
+    r.log.shrink_to_fit();
+    r.logBytes = 0;
+    r.dropped = 0;
+    g_full = false;
+}
 
 bool popScript(const char* function, ztmctl::Answer& out) {
     Recorder& r = recorder();
@@ -49,11 +78,13 @@ void addResetListener(std::function<void()> listener) {
 struct Call::State {
     const char* function;
     bool instant;
-    std::shared_ptr<ztmctl::RecordedCall> rec;  // null when not recording
+    bool recording;                             // recording was on at entry
+    std::shared_ptr<ztmctl::RecordedCall> rec;  // null when not kept
 };
 
-Call::Call(const char* function) : s_(new State{function, instant(), nullptr}) {
-    if (!s_->instant && g_recording.load(std::memory_order_relaxed)) {
+Call::Call(const char* function)
+    : s_(new State{function, instant(), g_recording.load(std::memory_order_relaxed), nullptr}) {
+    if (!s_->instant && s_->recording && !g_full.load(std::memory_order_relaxed)) {
         s_->rec = std::make_shared<ztmctl::RecordedCall>();
         s_->rec->function = function;
     }
@@ -81,11 +112,25 @@ Call& Call::record(const char* name, const void* p, size_t n) {
 
 namespace {
 
-void publish(const std::shared_ptr<ztmctl::RecordedCall>& rec) {
-    if (!rec) return;
+// Keeps the call's record if the log has room, counts it otherwise. Once one
+// call did not fit, later ones are not kept either (even smaller ones), so the
+// log stays the first calls in order.
+void publish(bool recording, std::shared_ptr<ztmctl::RecordedCall>& rec) {
+    if (!recording) return;
     Recorder& r = recorder();
     std::lock_guard<std::mutex> lock(r.mu);
-    r.log.push_back(rec);
+    if (rec) {  // null: the log was already full when the call began
+        const size_t bytes = approxBytes(*rec);
+        if (!g_full && r.log.size() < r.limit.calls && r.logBytes <= r.limit.bytes &&
+            bytes <= r.limit.bytes - r.logBytes) {
+            r.log.push_back(rec);
+            r.logBytes += bytes;
+            return;
+        }
+        g_full = true;
+        rec.reset();
+    }
+    ++r.dropped;
 }
 
 void finish(const std::shared_ptr<ztmctl::RecordedCall>& rec, bool scripted, int32_t cc,
@@ -118,7 +163,7 @@ void Call::run(void** args, ZTLONG* compCode, ZTLONG* reason, const Outs& outs,
         if (reason) *reason = ZTRC_NONE;
         return;
     }
-    publish(s_->rec);
+    publish(s_->recording, s_->rec);
     ztmctl::Answer answer;
     const bool scripted = popScript(s_->function, answer);
     ZTLONG cc = ZTCC_OK, rc = ZTRC_NONE;
@@ -141,7 +186,7 @@ void Call::run(void** args, ZTLONG* compCode, ZTLONG* reason, const Outs& outs,
 
 int Call::runXa(void** args, const std::function<int()>& work) {
     if (s_->instant) return XA_OK;
-    publish(s_->rec);
+    publish(s_->recording, s_->rec);
     ztmctl::Answer answer;
     const bool scripted = popScript(s_->function, answer);
     int rv = 0;
@@ -172,13 +217,12 @@ void reset() {
     {
         ztmeng::Recorder& r = recorder();
         std::lock_guard<std::mutex> lock(r.mu);
-        r.log.clear();
+        ztmeng::emptyLogLocked(r);
         r.scripts.clear();
         listeners = r.resetListeners;
     }
     ztmeng::g_instant = false;
     ztmeng::g_instantGetLength = 0;
-    ztmeng::g_recording = true;
     ztmeng::setThreadTransaction(nullptr);
     for (auto& l : listeners) l();
     // old is destroyed here, outside every lock.
@@ -218,10 +262,30 @@ std::vector<RecordedCall> callsOf(const std::string& function) {
 void clearCalls() {
     auto& r = recorder();
     std::lock_guard<std::mutex> lock(r.mu);
-    r.log.clear();
+    ztmeng::emptyLogLocked(r);
+}
+
+size_t droppedCalls() {
+    auto& r = recorder();
+    std::lock_guard<std::mutex> lock(r.mu);
+    return r.dropped;
 }
 
 void setRecording(bool on) { ztmeng::g_recording = on; }
+bool recording() { return ztmeng::g_recording.load(); }
+
+void setRecordLimit(const RecordLimit& limit) {
+    auto& r = recorder();
+    std::lock_guard<std::mutex> lock(r.mu);
+    r.limit = limit;
+    ztmeng::g_full = false;  // the next call finds out whether there is room
+}
+
+RecordLimit recordLimit() {
+    auto& r = recorder();
+    std::lock_guard<std::mutex> lock(r.mu);
+    return r.limit;
+}
 
 void scriptNext(const std::string& function, const Answer& answer) {
     auto& r = recorder();
@@ -243,7 +307,7 @@ void clearScripts() {
 }
 
 void setInstantMode(bool on) { ztmeng::g_instant = on; }
-void setInstantGetLength(ZTLONG length) { ztmeng::g_instantGetLength = length; }
+void setInstantGetLength(int length) { ztmeng::g_instantGetLength = length; }
 bool instantMode() { return ztmeng::instant(); }
 
 }  // namespace ztmctl
