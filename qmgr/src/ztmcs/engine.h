@@ -30,6 +30,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ztm.h"
 #include "ztm_control.h"
@@ -65,6 +67,25 @@ public:
     // Active or Prepared -> RolledBack: puts vanish, gotten messages return.
     // false (and nothing done) when it was already committed or rolled back.
     bool rollback();
+
+    // A message a unit of work holds, copied out so that a prepared unit of
+    // work can be kept outside the process (the XA resource manager's state
+    // directory) and made again in a later one.
+    struct Held {
+        bool got = false;  // got under it (else put under it)
+        std::string qmgr;
+        std::string queue;
+        ZTMD md{};
+        std::vector<uint8_t> data;
+    };
+    // The puts and gets it holds, in the order they were done. false when it
+    // holds work that cannot be copied (deferred messages, activations,
+    // cancellations) or is not prepared.
+    bool held(std::vector<Held>& out) const;
+    // A prepared transaction holding these messages again: puts pending on
+    // their queues (created when missing), gets locked, so commit and
+    // rollback do with them what they would have done before.
+    static std::shared_ptr<Transaction> restore(const std::vector<Held>& messages);
 
     struct Impl;
     Impl& impl() { return *impl_; }

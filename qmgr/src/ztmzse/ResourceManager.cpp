@@ -1,6 +1,7 @@
 #include "ResourceManager.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "ztm_xa_control.h"
@@ -95,6 +96,77 @@ void ResourceManager::dissociate(const Branch& branch)
     }
 }
 
+// The open string: the queue manager's name, then options separated by ';'.
+// "state=<directory>" keeps prepared branches there across processes.
+int ResourceManager::storeFor(const std::string& openString, std::shared_ptr<BranchStore>& store)
+{
+    store.reset();
+    std::string directory;
+    std::size_t at = openString.find(';');
+    while (at != std::string::npos) {
+        const std::size_t next = openString.find(';', at + 1);
+        const std::string option = openString.substr(at + 1, next == std::string::npos ? next : next - at - 1);
+        if (option.rfind("state=", 0) == 0) {
+            directory = option.substr(6);
+        }
+        at = next;
+    }
+    if (directory.empty()) {
+        return XA_OK;
+    }
+    auto known = stores_.find(directory);
+    if (known != stores_.end()) {
+        store = known->second;
+        return XA_OK;
+    }
+    std::string error;
+    std::shared_ptr<BranchStore> opened = BranchStore::open(directory, error);
+    std::vector<BranchStore::Saved> saved;
+    if (opened && !opened->loadAll(saved)) {
+        error = "cannot read the branches of " + directory;
+        opened.reset();
+    }
+    if (!opened) {
+        std::fprintf(stderr, "zstXAOpen: %s\n", error.c_str());
+        return XAER_RMERR;
+    }
+    // The branches a previous process prepared are in doubt again here.
+    for (BranchStore::Saved& s : saved) {
+        const Key key = keyOf(s.xid);
+        if (branches_.count(key) != 0) {
+            continue;
+        }
+        Branch branch;
+        branch.xid = s.xid;
+        branch.sequence = nextSequence_++;
+        branch.store = opened;
+        if (s.heuristicOutcome != 0) {
+            branch.work = ztmeng::Transaction::create();
+            branch.state = State::Heuristic;
+            branch.heuristicOutcome = s.heuristicOutcome;
+        } else {
+            branch.work = ztmeng::Transaction::restore(s.messages);
+            branch.state = State::Prepared;
+        }
+        branches_.emplace(key, std::move(branch));
+    }
+    stores_.emplace(directory, opened);
+    store = opened;
+    return XA_OK;
+}
+
+bool ResourceManager::unstore(Branch& branch)
+{
+    if (!branch.store) {
+        return true;
+    }
+    if (!branch.store->remove(keyOf(branch.xid))) {
+        return false;
+    }
+    branch.store.reset();
+    return true;
+}
+
 int ResourceManager::open(const char* openString, int rmid, long flags)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -103,6 +175,10 @@ int ResourceManager::open(const char* openString, int rmid, long flags)
     }
     if (flags != TMNOFLAGS || openString == nullptr) {
         return XAER_INVAL;
+    }
+    std::shared_ptr<BranchStore> store;
+    if (int rc = storeFor(openString, store); rc != XA_OK) {
+        return rc;
     }
     // Opening an open resource manager again is allowed and changes nothing.
     open_.emplace(rmid, openString);
@@ -239,6 +315,23 @@ int ResourceManager::prepare(const XID* xid, int rmid, long flags)
     if (!branch.work->prepare()) {
         return XAER_RMERR;
     }
+    std::shared_ptr<BranchStore> store;
+    if (storeFor(open_[rmid], store) != XA_OK) {
+        branch.work->rollback();
+        branches_.erase(it);
+        return XAER_RMERR;
+    }
+    if (store) {
+        // On disk before the answer: a prepared branch must outlive us.
+        BranchStore::Saved saved;
+        saved.xid = branch.xid;
+        if (!branch.work->held(saved.messages) || !store->save(keyOf(branch.xid), saved)) {
+            branch.work->rollback();
+            branches_.erase(it);
+            return XAER_RMERR;
+        }
+        branch.store = store;
+    }
     branch.state = State::Prepared;
     return XA_OK;
 }
@@ -263,6 +356,10 @@ int ResourceManager::commit(const XID* xid, int rmid, long flags)
         branches_.erase(it);
         return XA_RBROLLBACK;
     }
+    // Gone from the store first: once that is done the outcome is commit.
+    if (!unstore(branch)) {
+        return XAER_RMFAIL;
+    }
     if (!branch.work->commit()) {
         return XAER_RMERR;
     }
@@ -284,6 +381,9 @@ int ResourceManager::rollback(const XID* xid, int rmid, long flags)
     if (branch.state == State::Heuristic) {
         return branch.heuristicOutcome;
     }
+    if (!unstore(branch)) {
+        return XAER_RMFAIL;
+    }
     branch.work->rollback();
     branches_.erase(it);
     return XA_OK;
@@ -298,6 +398,9 @@ int ResourceManager::forget(const XID* xid, int rmid, long flags)
     }
     if (it->second.state != State::Heuristic) {
         return XAER_PROTO;
+    }
+    if (!unstore(it->second)) {
+        return XAER_RMFAIL;
     }
     branches_.erase(it);
     return XA_OK;
@@ -367,6 +470,9 @@ int ResourceManager::heuristic(const XID* xid, int outcome)
     if (branch == nullptr || branch->state != State::Prepared) {
         return -1;
     }
+    if (branch->store && !branch->store->setHeuristic(keyOf(*xid), outcome)) {
+        return -1;
+    }
     if (outcome == XA_HEURCOM) {
         branch->work->commit();
     } else {
@@ -409,6 +515,7 @@ void ResourceManager::reset()
         std::lock_guard<std::mutex> lock(mutex_);
         open_.clear();
         scans_.clear();
+        stores_.clear();
         dropped.swap(branches_);
         nextSequence_ = 1;
     }

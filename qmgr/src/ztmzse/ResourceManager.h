@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "BranchStore.h"
 #include "engine.h"
 #include "ztm.h"
 
@@ -52,6 +53,9 @@ private:
         int heuristicOutcome = 0;  // XA_HEURCOM or XA_HEURRB once heuristic
         std::set<std::thread::id> associated;
         std::set<std::thread::id> suspended;
+        // Where it is kept once prepared (its resource manager was opened
+        // with a state directory), else null.
+        std::shared_ptr<BranchStore> store;
     };
 
     struct Scan {
@@ -75,9 +79,17 @@ private:
     // The calling thread carries the branch's work, or none.
     static void associate(const Branch& branch);
     static void dissociate(const Branch& branch);
+    // The store named by an open string's "state=" option, opened (and its
+    // branches loaded) on first use. XA_OK, XA_OK with a null store when the
+    // string names none, or XAER_RMERR.
+    int storeFor(const std::string& openString, std::shared_ptr<BranchStore>& store);
+    // Removes a prepared or heuristic branch from its store; false when the
+    // store refused (the branch then stays as it is).
+    static bool unstore(Branch& branch);
 
     std::mutex mutex_;
     std::map<int, std::string> open_;  // rmid -> open string
+    std::map<std::string, std::shared_ptr<BranchStore>> stores_;  // by directory
     Table branches_;
     std::map<std::pair<std::thread::id, int>, Scan> scans_;
     std::uint64_t nextSequence_ = 1;
