@@ -23,6 +23,13 @@ std::string utf(JNIEnv* env, jstring s) {
 
 extern "C" {
 
+// The tests count the queue manager's calls: recording, off by default, is
+// switched on as the test program loads this library.
+JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM*, void*) {
+    ztmctl::setRecording(true);
+    return JNI_VERSION_1_8;
+}
+
 JNIEXPORT jint JNICALL Java_JtaTest_00024Qm_visibleDepth(JNIEnv* env, jclass, jstring queue) {
     try {
         return static_cast<jint>(ztmctl::visibleDepth(utf(env, queue), "QM1"));
