@@ -251,7 +251,8 @@ jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb,
         std::fprintf(stderr, "%s: xid is null\n", verb);
         return -1;
     }
-    XID xid;
+    // Zeroed: the bytes past the two parts go to the queue manager too.
+    XID xid = {};
     int rc = javaToCxid(env, jxid, &xid);
     if (rc != 0) {
         std::fprintf(stderr, "%s: failed to convert xid\n", verb);
