@@ -4,8 +4,12 @@
 // never by name; and a class loader that is let go can be collected.
 #include <jni.h>
 
+#include <algorithm>
 #include <cstring>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -297,6 +301,56 @@ TEST_F(MemberCacheTest, ALoaderLetGoIsCollectedAfterItsClassWasUsed) {
     EXPECT_TRUE(callStaticBoolean("zt/cache/Classes", "collected", "(Ljava/lang/ref/WeakReference;)Z", ref));
     env()->DeleteGlobalRef(ref);
     EXPECT_EQ(takePendingException(), "");
+}
+
+// Eight threads meet two classes first together: each class gets one entry
+// (one weak reference), and every put reads its own object right.
+TEST_F(MemberCacheTest, ConcurrentFirstUseKeepsOneEntryPerClass) {
+    constexpr int kThreads = 8;
+    jobject md = env()->NewGlobalRef(fresh("Descriptor"));
+    jobject pmo = env()->NewGlobalRef(fresh("PutOptions"));
+    std::vector<jobject> mds, pmos;
+    for (int i = 0; i < kThreads; ++i) {
+        jobject m = another(md);
+        setInt(m, "priority", i);
+        mds.push_back(env()->NewGlobalRef(m));
+        pmos.push_back(env()->NewGlobalRef(another(pmo)));
+    }
+    ztmctl::Answer a;
+    for (int i = 0; i < kThreads; ++i) ztmctl::scriptNext("ZTPUT", a);
+    std::atomic<int> ready{0}, weakRefs{0}, ok{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            {
+                JniProxy proxy(env());
+                // The thread adding an entry holds still, so the others reach
+                // the cache while the entry is being made.
+                proxy.before(Fn::NewWeakGlobalRef, [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
+                ++ready;
+                while (ready.load() < kThreads) std::this_thread::yield();
+                jobject cc = newPint(-1), rc = newPint(-1);
+                callNative([&] {
+                    Java_com_zel_zt_server_ZTSESSION__1ZTPUT(proxy.env(), nullptr, 1, 1, mds[i], pmos[i], 1,
+                                                             newByteArray({1}), cc, rc);
+                });
+                weakRefs += static_cast<int>(proxy.count(Fn::NewWeakGlobalRef));
+                if (pintValue(cc) == 0 && proxy.misuse().empty() && takePendingException().empty()) ++ok;
+            }
+            detachThread();
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(ok.load(), kThreads);
+    EXPECT_EQ(weakRefs.load(), 2) << "one entry for each of the two new classes";
+    std::vector<int> priorities;
+    for (const auto& call : ztmctl::callsOf("ZTPUT")) priorities.push_back(call.recordAs<ZTMD>("ZTMD").priority);
+    std::sort(priorities.begin(), priorities.end());
+    EXPECT_EQ(priorities, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    for (jobject g : mds) env()->DeleteGlobalRef(g);
+    for (jobject g : pmos) env()->DeleteGlobalRef(g);
+    env()->DeleteGlobalRef(md);
+    env()->DeleteGlobalRef(pmo);
 }
 
 }  // namespace
