@@ -14,4 +14,5 @@ foreach(_args
     message(FATAL_ERROR "objcopy ${_args}: failed (${_rc})")
   endif()
 endforeach()
+file(CHMOD "${_debug}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 message(STATUS "Debug information: ${_debug}")
