@@ -13,8 +13,8 @@ target_link_libraries(xa_native_demo PRIVATE ztm_headers ${CMAKE_DL_LIBS})
 add_dependencies(xa_native_demo xabridge)
 
 add_custom_target(run-xa-demo
-    COMMAND ${ZT_XA_DEMO_JAVA}
-    COMMAND ${ZT_EMULATOR} $<TARGET_FILE:xa_native_demo> $<TARGET_FILE:xabridge>
+    COMMAND ${CMAKE_COMMAND} -E env ${ZT_STANDIN_ENV} ${ZT_XA_DEMO_JAVA}
+    COMMAND ${CMAKE_COMMAND} -E env ${ZT_STANDIN_ENV} ${ZT_EMULATOR} $<TARGET_FILE:xa_native_demo> $<TARGET_FILE:xabridge>
     DEPENDS ztdemo xabridge xa_native_demo
     USES_TERMINAL)
 
@@ -39,10 +39,9 @@ endif()
 set_tests_properties(xa_demo_java xa_demo_java_checkjni xa_demo_native PROPERTIES
     FAIL_REGULAR_EXPRESSION "(^|\n)WARNING|unexpected")
 
-if(ZT_JAVA_TEST_ENV)
-  set_tests_properties(xa_demo_java xa_demo_java_checkjni PROPERTIES ENVIRONMENT "${ZT_JAVA_TEST_ENV}")
-  # The native demo is not the java launcher: it needs the options only.
-  set(_zt_native_env ${ZT_JAVA_TEST_ENV})
-  list(FILTER _zt_native_env EXCLUDE REGEX "^LD_PRELOAD=")
-  set_tests_properties(xa_demo_native PROPERTIES ENVIRONMENT "${_zt_native_env}")
-endif()
+set_tests_properties(xa_demo_java xa_demo_java_checkjni PROPERTIES
+    ENVIRONMENT "${ZT_STANDIN_ENV};${ZT_JAVA_TEST_ENV}")
+# The native demo is not the java launcher: it needs the sanitizer options only.
+set(_zt_native_env ${ZT_JAVA_TEST_ENV})
+list(FILTER _zt_native_env EXCLUDE REGEX "^LD_PRELOAD=")
+set_tests_properties(xa_demo_native PROPERTIES ENVIRONMENT "${ZT_STANDIN_ENV};${_zt_native_env}")

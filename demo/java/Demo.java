@@ -1,4 +1,5 @@
 import com.zel.zt.Pint;
+import com.zel.zt.ZTObjectDescriptor;
 import com.zel.zt.server.ZTSESSION;
 import com.zel.ztservices.Trace;
 
@@ -12,12 +13,15 @@ public class Demo {
 
     public static void main(String[] args) {
         boolean trace = args.length > 0 && args[0].equals("--trace");
-        Trace.setOn(trace);
-        Trace.setPrint(trace);
+        Trace.setOn(false);
         Trace.setKeep(false);
 
         System.loadLibrary("sessbridge");
         ZTSESSION session = new ZTSESSION();
+        // Say first whom the libraries talk to: the stand-in's name says it is one.
+        System.out.println("Queue manager: " + defaultQueueManager(session));
+        Trace.setOn(trace);
+        Trace.setPrint(trace);
         ConnectionDemo.run(session);
         ObjectDemo.run(session);
         MessageDemo.run(session);
@@ -31,6 +35,29 @@ public class Demo {
             System.exit(1);
         }
         System.out.println("demo complete");
+    }
+
+    /**
+     * The name of the queue manager that a blank name connects to, as the
+     * queue manager resolves it on an open.
+     */
+    static String defaultQueueManager(ZTSESSION session) {
+        Pint cc = new Pint();
+        Pint rc = new Pint();
+        Pint hconn = new Pint(-1);
+        session._ZTCONN("", hconn, cc, rc);
+        if (cc.x != 0) {
+            return "none (connect: completion code " + cc.x + ", reason " + rc.x + ")";
+        }
+        ZTObjectDescriptor od = new ZTObjectDescriptor("DEMO.ORDERS");
+        Pint hobj = new Pint(-1);
+        session._ZTOPEN(hconn.x, od, ObjectDemo.INQUIRE, hobj, cc, rc);
+        String name = cc.x == 0 ? od.ObjectQMgrName.trim() : "unknown (open: reason " + rc.x + ")";
+        if (cc.x == 0) {
+            session._ZTCLOSE(hconn.x, hobj, 0, cc, rc);
+        }
+        session._ZTDISC(hconn, cc, rc);
+        return name;
     }
 
     static void section(String title) {

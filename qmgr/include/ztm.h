@@ -394,7 +394,8 @@ ZTM_ASSERT(offsetof(ZTLACT, messageKey) == 108, "ZTLACT.messageKey");
 #define ZT_MAX_RECORDS         1000000   /* destination-list records per call */
 #define ZT_MAX_MESSAGE_LENGTH  104857600 /* 100 MB */
 #define ZT_DEFAULT_MAX_DEPTH   100000
-#define ZT_DEFAULT_QMGR_NAME   "ZTQM"
+/* The queue manager a blank name connects to; the name says whom you got. */
+#define ZT_DEFAULT_QMGR_NAME   "ZTQM.STANDIN"
 
 /* ------------------------------------------------------------------ */
 /* XA                                                                 */

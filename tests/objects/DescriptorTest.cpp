@@ -166,8 +166,9 @@ TEST_F(ObjectsTest, Version2WithThreeRecordsPassesA288ByteAnd24ByteArray) {
     EXPECT_EQ(bytesAt(ors, 144, 1), std::string(1, '\0'));
     EXPECT_EQ(bytesAt(ors, 192, 4), std::string("Q.C\0", 4)) << "record 2 starts at byte 192";
     EXPECT_TRUE(allZero(ors.data() + 196, 44));
-    EXPECT_EQ(bytesAt(ors, 240, 5), std::string("ZTQM\0", 5));
-    EXPECT_TRUE(allZero(ors.data() + 245, 43));
+    const std::string qm = ZT_DEFAULT_QMGR_NAME;
+    EXPECT_EQ(bytesAt(ors, 240, qm.size() + 1), qm + '\0');
+    EXPECT_TRUE(allZero(ors.data() + 240 + qm.size() + 1, 48 - qm.size() - 1));
 
     const auto& rrs = call.record("ZTRR[]");
     ASSERT_EQ(rrs.size(), 24u);

@@ -12,7 +12,7 @@ using ConnectionTest = QmgrTest;
 
 TEST_F(ConnectionTest, ConnectGivesLiveUniquePositiveHandles) {
     ZTLONG a = connect();
-    ZTLONG b = connect("ZTQM");
+    ZTLONG b = connect(ZT_DEFAULT_QMGR_NAME);
     NameField blank("", ' ');
     ZTLONG c = 0;
     Result r;

@@ -86,7 +86,7 @@ TEST_F(ObjectTest, BlankPaddedAndOwnQueueManagerNamesResolve) {
     ZTOD od = objectDescriptor("");
     std::memset(od.objectName, ' ', 48);
     std::memcpy(od.objectName, "PADDED", 6);
-    std::memcpy(od.objectQMgrName, ZT_DEFAULT_QMGR_NAME, 4);
+    std::memcpy(od.objectQMgrName, ZT_DEFAULT_QMGR_NAME, sizeof ZT_DEFAULT_QMGR_NAME - 1);
     ZTLONG hobj = 0;
     ZTOPEN(hconn, &od, ZTOO_OUTPUT, &hobj, &r.cc, &r.rc);
     EXPECT_EQ(r.cc, ZTCC_OK);

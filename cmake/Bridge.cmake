@@ -1,0 +1,47 @@
+# zt_bridge(<target> EXPORTS <version script> [SYMBOLIC]): what makes a shared
+# library a shippable bridge.
+#  - hidden by default; the version script lists what is exported (the JNI
+#    natives and the plain-named helpers), and tests/release pins the list;
+#  - SYMBOLIC (-Bsymbolic): its own helpers, never another loaded library's
+#    copy of the same names (libsessbridge and libdeferbridge export the same
+#    ones). Not for libxabridge, which exports data (the switch) that a
+#    program may copy;
+#  - -z defs: no undefined symbol except those of the queue manager's
+#    libraries, which it links by name;
+#  - no search path at all: the queue manager's libraries come from the
+#    system's (ld.so.conf.d) or LD_LIBRARY_PATH, never from the build tree;
+#  - installed into lib/ (component "bridges"), debug information split off.
+function(zt_bridge name)
+  cmake_parse_arguments(B "SYMBOLIC" "EXPORTS" "" ${ARGN})
+  set_target_properties(${name} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    C_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    SKIP_BUILD_RPATH ON
+    LINK_DEPENDS ${B_EXPORTS})
+  # Needed at load time, all three, even where a toolchain links --as-needed.
+  target_link_libraries(${name} PRIVATE zt_qm_interface
+                        -Wl,--push-state,--no-as-needed ${ZT_QM_LIBRARIES} -Wl,--pop-state)
+  if(ZT_QM_TARGETS)
+    add_dependencies(${name} ${ZT_QM_TARGETS})
+  endif()
+  target_link_options(${name} PRIVATE LINKER:-z,defs LINKER:--version-script=${B_EXPORTS})
+  if(B_SYMBOLIC)
+    target_link_options(${name} PRIVATE LINKER:-Bsymbolic)
+  endif()
+  install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT bridges)
+  install(CODE "set(ZT_LIB \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:${name}>\")
+                set(ZT_OBJCOPY \"${CMAKE_OBJCOPY}\")
+                include(\"${CMAKE_SOURCE_DIR}/cmake/SplitDebug.cmake\")"
+          COMPONENT bridges)
+endfunction()
+
+# Object libraries compiled for the bridges: hidden by default, as the bridges.
+function(zt_bridge_objects name)
+  add_library(${name} OBJECT ${ARGN})
+  set_target_properties(${name} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  target_link_libraries(${name} PUBLIC zt_qm_interface)
+  target_include_directories(${name} PUBLIC ${ZT_NATIVE_DIR} ${JNI_INCLUDE_DIRS})
+endfunction()
