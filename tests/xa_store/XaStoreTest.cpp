@@ -1,6 +1,7 @@
 // Prepared branches outlive the process when the resource manager is opened
 // with a state directory: what a branch put and got is back after a restart
 // (ztmctl::reset), listed by recover, and finished by commit or rollback.
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -29,7 +30,8 @@ protected:
     void TearDown() override
     {
         QmgrTest::TearDown();
-        std::system(("rm -rf '" + dir_ + "'").c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
     }
 
     // A process's start: open the resource manager, connect, open the queue.
