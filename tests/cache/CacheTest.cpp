@@ -26,6 +26,9 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv*, jobjec
 JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT(JNIEnv*, jobject, jint, jint,
                                                                 jobject, jobject, jint, jbyteArray,
                                                                 jobject, jobject);
+JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT1(JNIEnv*, jobject, jint, jobject,
+                                                                 jobject, jobject, jint, jbyteArray,
+                                                                 jobject, jobject);
 JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGET(JNIEnv*, jobject, jint, jint,
                                                                 jobject, jobject, jint, jbyteArray,
                                                                 jobject, jobject, jobject);
@@ -151,6 +154,18 @@ std::vector<VerbCase> verbs() {
         {"_ZTPUT", {"Descriptor", "PutOptions"}, put("ZTPUT"),
          [](JNIEnv* e, const Objects& o, jobject cc, jobject rc) {
              Java_com_zel_zt_server_ZTSESSION__1ZTPUT(e, nullptr, 1, 1, o.all[0], o.all[1], 4, o.data, cc, rc);
+             return 0;
+         }},
+        {"_ZTPUT1", {"ObjectDescriptor", "Descriptor", "PutOptions"},
+         [] {
+             ztmctl::scriptNext("ZTPUT1", withHook([](void** a) {
+                                    fillDescriptor(static_cast<ZTMD*>(a[2]));
+                                    std::memcpy(static_cast<ZTOD*>(a[1])->objectQMgrName, "RESOLVED.QM", 11);
+                                }));
+         },
+         [](JNIEnv* e, const Objects& o, jobject cc, jobject rc) {
+             Java_com_zel_zt_server_ZTSESSION__1ZTPUT1(e, nullptr, 1, o.all[0], o.all[1], o.all[2], 4, o.data,
+                                                       cc, rc);
              return 0;
          }},
         {"_ZTGET", {"Descriptor", "GetOptions"}, get("ZTGET"),
