@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,27 @@ std::vector<VerbCase> verbs() {
     };
 }
 
+// zt.cacheload.Options from `jar` through a loader of its own: the object,
+// and a weak reference to the loader.
+std::pair<jobject, jobject> isolatedOptions(const char* jar) {
+    auto pair = static_cast<jobjectArray>(callStaticObject(
+        "zt/cache/Classes", "isolated", "(Ljava/lang/String;Ljava/lang/String;)[Ljava/lang/Object;",
+        newString(jar), newString("zt.cacheload.Options")));
+    return {env()->GetObjectArrayElement(pair, 0), env()->GetObjectArrayElement(pair, 1)};
+}
+
+// _ZTPUT of one byte with a plain descriptor and the given options; the
+// completion code.
+int putWith(jobject options) {
+    jobject cc = newPint(-1), rc = newPint(-1);
+    callNative([&] {
+        Java_com_zel_zt_server_ZTSESSION__1ZTPUT(env(), nullptr, 1, 1,
+                                                 newObject("com/zel/zt/ZTMessageDescriptor", "()V"), options,
+                                                 1, newByteArray({1}), cc, rc);
+    });
+    return pintValue(cc);
+}
+
 // Switches the host's trace; one verb carries the switch into native code (a
 // holder-first verb binds its holder before it refreshes the flag).
 void setTracing(bool on) {
@@ -264,10 +286,7 @@ TEST_F(MemberCacheTest, OneClassNameInTwoLoadersGetsIdentifiersOfItsOwn) {
     for (const char* jar : {ZT_CACHE_JAR_A, ZT_CACHE_JAR_B, ZT_CACHE_JAR_A, ZT_CACHE_JAR_B}) {
         SCOPED_TRACE(jar);
         LocalFrame frame(32);
-        auto pair = static_cast<jobjectArray>(callStaticObject(
-            "zt/cache/Classes", "isolated", "(Ljava/lang/String;Ljava/lang/String;)[Ljava/lang/Object;",
-            newString(jar), newString("zt.cacheload.Options")));
-        jobject options = env()->GetObjectArrayElement(pair, 0);
+        jobject options = isolatedOptions(jar).first;
         setInt(options, "options", 0x2004);
         setInt(options, "contextReferenceHandle", 77);
         ztmctl::clearCalls();
@@ -276,13 +295,7 @@ TEST_F(MemberCacheTest, OneClassNameInTwoLoadersGetsIdentifiersOfItsOwn) {
                                std::memcpy(p->resolvedQueueName, "RQ.OWN", 6);
                                p->knownDestCount = 5;
                            }));
-        jobject cc = newPint(-1), rc = newPint(-1);
-        callNative([&] {
-            Java_com_zel_zt_server_ZTSESSION__1ZTPUT(env(), nullptr, 1, 1,
-                                                     newObject("com/zel/zt/ZTMessageDescriptor", "()V"),
-                                                     options, 1, newByteArray({1}), cc, rc);
-        });
-        ASSERT_EQ(pintValue(cc), 1);
+        ASSERT_EQ(putWith(options), 1);
         const ZTPMO sent = ztmctl::callsOf("ZTPUT").at(0).recordAs<ZTPMO>("ZTPMO");
         EXPECT_EQ(sent.version, 1);
         EXPECT_EQ(sent.options, 0x2004);
@@ -299,19 +312,10 @@ TEST_F(MemberCacheTest, ALoaderLetGoIsCollectedAfterItsClassWasUsed) {
     jobject ref = nullptr;
     {
         LocalFrame frame(32);
-        auto pair = static_cast<jobjectArray>(callStaticObject(
-            "zt/cache/Classes", "isolated", "(Ljava/lang/String;Ljava/lang/String;)[Ljava/lang/Object;",
-            newString(ZT_CACHE_JAR_B), newString("zt.cacheload.Options")));
-        jobject options = env()->GetObjectArrayElement(pair, 0);
-        ref = env()->NewGlobalRef(env()->GetObjectArrayElement(pair, 1));
+        const auto isolated = isolatedOptions(ZT_CACHE_JAR_B);
+        ref = env()->NewGlobalRef(isolated.second);
         ztmctl::scriptNext("ZTPUT", withHook([](void**) {}));
-        jobject cc = newPint(-1), rc = newPint(-1);
-        callNative([&] {
-            Java_com_zel_zt_server_ZTSESSION__1ZTPUT(env(), nullptr, 1, 1,
-                                                     newObject("com/zel/zt/ZTMessageDescriptor", "()V"),
-                                                     options, 1, newByteArray({1}), cc, rc);
-        });
-        ASSERT_EQ(pintValue(cc), 1);
+        ASSERT_EQ(putWith(isolated.first), 1);
     }
     EXPECT_TRUE(callStaticBoolean("zt/cache/Classes", "collected", "(Ljava/lang/ref/WeakReference;)Z", ref));
     env()->DeleteGlobalRef(ref);
