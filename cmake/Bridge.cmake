@@ -20,7 +20,7 @@ function(zt_bridge name)
     SKIP_BUILD_RPATH ON
     LINK_DEPENDS ${B_EXPORTS})
   # Needed at load time, all three, even where a toolchain links --as-needed.
-  target_link_libraries(${name} PRIVATE zt_qm_interface
+  target_link_libraries(${name} PRIVATE zt_qm_interface zthost_jni
                         -Wl,--push-state,--no-as-needed ${ZT_QM_LIBRARIES} -Wl,--pop-state)
   if(ZT_QM_TARGETS)
     add_dependencies(${name} ${ZT_QM_TARGETS})
@@ -42,6 +42,6 @@ function(zt_bridge_objects name)
   set_target_properties(${name} PROPERTIES
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
-  target_link_libraries(${name} PUBLIC zt_qm_interface)
+  target_link_libraries(${name} PUBLIC zt_qm_interface zthost_jni)
   target_include_directories(${name} PUBLIC ${ZT_NATIVE_DIR} ${JNI_INCLUDE_DIRS})
 endfunction()

@@ -3,6 +3,8 @@
 // com.zel.zt.server.ZTSESSION in libdeferbridge.
 #include <jni.h>
 
+#include "com_zel_zt_server_ZTSESSION.h"
+
 #include <cstring>
 
 #include "MessageVerbs.h"

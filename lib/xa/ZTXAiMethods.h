@@ -7,6 +7,10 @@
 
 #include <jni.h>
 
+/* The natives of com.zel.zt.server.ZTXAi (static methods), as javac declares
+ * them. Each returns the XA code of its switch entry, or -1 after one line on
+ * standard error. */
+#include "com_zel_zt_server_ZTXAi.h"
 #include "xa_switch.h"
 
 #ifdef __cplusplus
@@ -23,35 +27,6 @@ ZTXA_API jobject cXidToJava(JNIEnv* env, XID xid);
 
 /* Prints the record on standard output: format, then gtrid and bqual bytes. */
 ZTXA_API void debugXid(XID* xid);
-
-/* The natives of com.zel.zt.server.ZTXAi (static methods). Each returns the
- * XA code of its switch entry, or -1 after one line on standard error. */
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1open_1N(JNIEnv* env, jclass cls,
-                                                                jstring qmgrName, jint rmid,
-                                                                jint flags);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1close_1N(JNIEnv* env, jclass cls,
-                                                                 jstring qmgrName, jint rmid,
-                                                                 jint flags);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv* env, jclass cls,
-                                                                 jobject xid, jint rmid,
-                                                                 jint flags);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1end_1N(JNIEnv* env, jclass cls, jobject xid,
-                                                               jint rmid, jint flags);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1prepare_1N(JNIEnv* env, jclass cls,
-                                                                   jobject xid, jint rmid,
-                                                                   jint flags);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1commit_1N(JNIEnv* env, jclass cls,
-                                                                  jobject xid, jint rmid,
-                                                                  jint flags);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1rollback_1N(JNIEnv* env, jclass cls,
-                                                                    jobject xid, jint rmid,
-                                                                    jint flags);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1forget_1N(JNIEnv* env, jclass cls,
-                                                                  jobject xid, jint rmid,
-                                                                  jint flags);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, jclass cls,
-                                                                   jobjectArray xids, jint rmid,
-                                                                   jint flags);
 
 #ifdef __cplusplus
 }

@@ -20,7 +20,7 @@ for copy in a "second/copy-with-a-longer-name"; do
     dir="$tmp/$copy"
     mkdir -p "$dir/src"
     # What the bridges are built from, and nothing else.
-    (cd "$src" && cp -r CMakeLists.txt cmake common deferred lib "$dir/src/")
+    (cd "$src" && cp -r CMakeLists.txt cmake common deferred host lib "$dir/src/")
     "$cmake" -S "$dir/src" -B "$dir/build" -G "$generator" -DZT_QMGR_DIR="$tmp/qm" "$@" \
         >"$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; exit 1; }
     "$cmake" --build "$dir/build" -j 1 --target sessbridge deferbridge xabridge \

@@ -1,6 +1,8 @@
 // Connection and unit-of-work verbs of com.zel.zt.server.ZTSESSION.
 #include <jni.h>
 
+#include "com_zel_zt_server_ZTSESSION.h"
+
 #include <cstring>
 
 #include "JniGuards.h"

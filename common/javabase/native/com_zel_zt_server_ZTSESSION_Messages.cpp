@@ -2,6 +2,8 @@
 // put-one and get.
 #include <jni.h>
 
+#include "com_zel_zt_server_ZTSESSION.h"
+
 #include "MessageVerbs.h"
 
 static const char* const clsname = "com.zel.zt.server_ZTSESSION";

@@ -1,6 +1,8 @@
 // Object verbs of com.zel.zt.server.ZTSESSION: open, close, inquire, set.
 #include <jni.h>
 
+#include "com_zel_zt_server_ZTSESSION.h"
+
 #include "JniGuards.h"
 #include "NativeError.h"
 #include "NativeTrace.h"
