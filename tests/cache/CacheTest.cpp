@@ -21,28 +21,8 @@
 #include "ztm_control.h"
 #include "xa_switch.h"
 
-extern "C" {
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv*, jobject, jint, jobject,
-                                                                 jint, jobject, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT(JNIEnv*, jobject, jint, jint,
-                                                                jobject, jobject, jint, jbyteArray,
-                                                                jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT1(JNIEnv*, jobject, jint, jobject,
-                                                                 jobject, jobject, jint, jbyteArray,
-                                                                 jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGET(JNIEnv*, jobject, jint, jint,
-                                                                jobject, jobject, jint, jbyteArray,
-                                                                jobject, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUTMSG2(JNIEnv*, jobject, jint, jint,
-                                                                    jobject, jobject, jint,
-                                                                    jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGETMSG2(JNIEnv*, jobject, jint, jint,
-                                                                    jobject, jobject, jint,
-                                                                    jbyteArray, jobject, jobject,
-                                                                    jobject);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv*, jclass, jobject, jint,
-                                                                 jint);
-}
+#include "com_zel_zt_server_ZTSESSION.h"
+#include "com_zel_zt_server_ZTXAi.h"
 
 using namespace zt::test;
 

@@ -3,14 +3,11 @@
 // that. This runs in a process of its own in which no verb has bound a holder
 // yet; nothing here may run a verb through the real environment first.
 #include "ConnTest.h"
+#include "com_zel_zt_server_ZTSESSION.h"
 #include "ztm.h"
 
 using namespace zt::test;
 using namespace conntest;
-
-extern "C" JNIEXPORT jint JNICALL
-Java_com_zel_zt_server_ZTSESSION__1ZTINQ__IIIILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
-    JNIEnv*, jobject, jint, jint, jint, jint, jobject, jobject);
 
 namespace {
 

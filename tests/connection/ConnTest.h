@@ -16,22 +16,7 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-void Java_com_zel_zt_server_ZTSESSION__1ZTCONN(JNIEnv*, jobject, jstring, jobject, jobject,
-                                              jobject);
-void Java_com_zel_zt_server_ZTSESSION__1ZTCONNX(JNIEnv*, jobject, jstring, jint, jobject,
-                                               jobject, jobject);
-jint Java_com_zel_zt_server_ZTSESSION__1spiConnect(JNIEnv*, jobject, jstring, jint, jobject,
-                                                  jobject, jobject);
-void Java_com_zel_zt_server_ZTSESSION__1ZTDISC(JNIEnv*, jobject, jobject, jobject, jobject);
-void Java_com_zel_zt_server_ZTSESSION__1ZTBEGIN(JNIEnv*, jobject, jint, jobject, jobject,
-                                               jobject);
-void Java_com_zel_zt_server_ZTSESSION__1ZTCMIT(JNIEnv*, jobject, jint, jobject, jobject);
-void Java_com_zel_zt_server_ZTSESSION__1ZTBACK(JNIEnv*, jobject, jint, jobject, jobject);
-void Java_com_zel_zt_server_ZTSESSION__1honourPVXInternal(JNIEnv*, jobject, jobject, jobject,
-                                                         jobject);
-jint Java_com_zel_zt_server_ZTSESSION_init_1conversion(JNIEnv*, jobject);
-}
+#include "com_zel_zt_server_ZTSESSION.h"
 
 namespace conntest {
 

@@ -21,31 +21,8 @@
 #include "Jvm.h"
 #include "ztm_control.h"
 
-extern "C" {
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCONN(JNIEnv*, jobject, jstring, jobject,
-                                                                 jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCMIT(JNIEnv*, jobject, jint, jobject,
-                                                                 jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv*, jobject, jint, jobject,
-                                                                 jint, jobject, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(JNIEnv*, jobject, jint, jobject,
-                                                                  jint, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT(JNIEnv*, jobject, jint, jint,
-                                                                jobject, jobject, jint, jbyteArray,
-                                                                jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGET(JNIEnv*, jobject, jint, jint,
-                                                                jobject, jobject, jint, jbyteArray,
-                                                                jobject, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUTMSG2(JNIEnv*, jobject, jint, jint,
-                                                                    jobject, jobject, jint,
-                                                                    jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGETMSG2(JNIEnv*, jobject, jint, jint,
-                                                                    jobject, jobject, jint,
-                                                                    jbyteArray, jobject, jobject,
-                                                                    jobject);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv*, jclass, jobject, jint, jint);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1end_1N(JNIEnv*, jclass, jobject, jint, jint);
-}
+#include "com_zel_zt_server_ZTSESSION.h"
+#include "com_zel_zt_server_ZTXAi.h"
 
 using namespace zt::test;
 

@@ -17,30 +17,7 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-// libsessbridge
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUTMSG2(JNIEnv*, jobject, jint, jint,
-                                                                    jobject, jobject, jint,
-                                                                    jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT1MSG2(JNIEnv*, jobject, jint,
-                                                                     jobject, jobject, jobject,
-                                                                     jint, jbyteArray, jobject,
-                                                                     jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGETMSG2(JNIEnv*, jobject, jint, jint,
-                                                                    jobject, jobject, jint,
-                                                                    jbyteArray, jobject, jobject,
-                                                                    jobject);
-// libdeferbridge
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1spiDefPut(JNIEnv*, jobject, jint, jint,
-                                                                    jobject, jobject, jint,
-                                                                    jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1spiDefActivate(JNIEnv*, jobject, jint,
-                                                                         jbyteArray, jobject,
-                                                                         jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1spiDefCancel(JNIEnv*, jobject, jint,
-                                                                       jbyteArray, jobject,
-                                                                       jobject);
-}
+#include "com_zel_zt_server_ZTSESSION.h"
 
 namespace msgtest {
 

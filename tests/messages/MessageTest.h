@@ -19,18 +19,7 @@
 #include "ztm.h"
 #include "ztm_control.h"
 
-extern "C" {
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT(JNIEnv*, jobject, jint, jint,
-                                                                jobject, jobject, jint,
-                                                                jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT1(JNIEnv*, jobject, jint,
-                                                                 jobject, jobject, jobject, jint,
-                                                                 jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGET(JNIEnv*, jobject, jint, jint,
-                                                                jobject, jobject, jint,
-                                                                jbyteArray, jobject, jobject,
-                                                                jobject);
-}
+#include "com_zel_zt_server_ZTSESSION.h"
 
 namespace msgtest {
 

@@ -13,21 +13,7 @@
 #include <utility>
 #include <vector>
 
-extern "C" {
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv*, jobject, jint, jobject, jint,
-                                                                 jobject, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(JNIEnv*, jobject, jint, jobject, jint,
-                                                                  jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__III_3II_3II_3BLcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
-    JNIEnv*, jobject, jint, jint, jint, jintArray, jint, jintArray, jint, jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTSET__III_3II_3II_3BLcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
-    JNIEnv*, jobject, jint, jint, jint, jintArray, jint, jintArray, jint, jbyteArray, jobject, jobject);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__IIIILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
-    JNIEnv*, jobject, jint, jint, jint, jint, jobject, jobject);
-JNIEXPORT void JNICALL
-Java_com_zel_zt_server_ZTSESSION__1ZTSET__IIILjava_lang_String_2ILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
-    JNIEnv*, jobject, jint, jint, jint, jstring, jint, jobject, jobject);
-}
+#include "com_zel_zt_server_ZTSESSION.h"
 
 namespace objtest {
 
