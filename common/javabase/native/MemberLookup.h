@@ -7,6 +7,7 @@
 #include <jni.h>
 
 #include "ExceptionStash.h"
+#include "FieldCopy.h"
 #include "MemberCache.h"
 #include "NativeUtil.h"
 
@@ -53,6 +54,52 @@ private:
     JNIEnv* env_;
     jclass cls_;
     MemberSlots<N>* slots_;
+};
+
+// The members of the elements of one record array, for a converter that reads
+// them one by one: the class of the element before is kept (a local reference,
+// for the converter's life) with its identifiers, so that an array of one
+// class asks the member cache once, and every element is still read through
+// its own class's members.
+template <typename Ids>
+class ElementMembers {
+public:
+    explicit ElementMembers(JNIEnv* env) : env_(env) {}
+    ~ElementMembers() {
+        if (last_ != nullptr) {
+            env_->DeleteLocalRef(last_);
+        }
+    }
+    ElementMembers(const ElementMembers&) = delete;
+    ElementMembers& operator=(const ElementMembers&) = delete;
+
+    // `resolve(cls)` gives the identifiers of a class met for the first time.
+    template <typename Resolve>
+    Ids of(jobject element, const char* what, Resolve&& resolve) {
+        jclass cls = requireObjectClass(env_, element, what);
+        if (last_ != nullptr && env_->IsSameObject(cls, last_)) {
+            env_->DeleteLocalRef(cls);
+            return ids_;
+        }
+        Ids ids;
+        try {
+            ids = resolve(cls);
+        } catch (...) {
+            env_->DeleteLocalRef(cls);
+            throw;
+        }
+        if (last_ != nullptr) {
+            env_->DeleteLocalRef(last_);
+        }
+        last_ = cls;
+        ids_ = ids;
+        return ids;
+    }
+
+private:
+    JNIEnv* env_;
+    jclass last_ = nullptr;
+    Ids ids_{};
 };
 
 #endif

@@ -31,12 +31,13 @@ NativeZTOR::~NativeZTOR() {
 }
 
 NativeZTOR::Ids NativeZTOR::membersOf(jobject javaRecord) {
-    LocalRef<jclass> cls(env_, requireObjectClass(env_, javaRecord, "NativeZTOR"));
-    Members<kMemberCount> m(env_, members, cls.get());
-    Ids ids;
-    ids.objectName = m.field(kObjectName, "objectName", "Ljava/lang/String;");
-    ids.objectQMgrName = m.field(kObjectQMgrName, "objectQMgrName", "Ljava/lang/String;");
-    return ids;
+    return elements_.of(javaRecord, "NativeZTOR", [this](jclass cls) {
+        Members<kMemberCount> m(env_, members, cls);
+        Ids ids;
+        ids.objectName = m.field(kObjectName, "objectName", "Ljava/lang/String;");
+        ids.objectQMgrName = m.field(kObjectQMgrName, "objectQMgrName", "Ljava/lang/String;");
+        return ids;
+    });
 }
 
 void NativeZTOR::Initialise(ZTOR* record, jobject javaRecord) {

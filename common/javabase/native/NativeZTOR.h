@@ -6,6 +6,7 @@
 
 #include <jni.h>
 
+#include "MemberLookup.h"
 #include "ztm.h"
 
 class NativeZTOR {
@@ -23,6 +24,7 @@ private:
     Ids membersOf(jobject javaRecord);
 
     JNIEnv* env_;
+    ElementMembers<Ids> elements_{env_};
     jstring name_ = nullptr;
     jstring qmgrName_ = nullptr;
 };

@@ -32,16 +32,17 @@ NativeZTPMR::NativeZTPMR(JNIEnv* env, jobject record, long fields) : env_(env), 
 }
 
 NativeZTPMR::Ids NativeZTPMR::membersOf(jobject javaRecord) {
-    LocalRef<jclass> cls(env_, requireObjectClass(env_, javaRecord, "NativeZTPMR"));
-    Members<kMemberCount> m(env_, members, cls.get());
-    // All five, whatever the flags select.
-    Ids ids;
-    ids.messageId = m.field(kMessageId, "messageId", "[B");
-    ids.correlationId = m.field(kCorrelationId, "correlationId", "[B");
-    ids.feedback = m.field(kFeedback, "feedback", "I");
-    ids.accountingToken = m.field(kAccountingToken, "accountingToken", "[B");
-    ids.groupId = m.field(kGroupId, "groupId", "[B");
-    return ids;
+    return elements_.of(javaRecord, "NativeZTPMR", [this](jclass cls) {
+        Members<kMemberCount> m(env_, members, cls);
+        // All five, whatever the flags select.
+        Ids ids;
+        ids.messageId = m.field(kMessageId, "messageId", "[B");
+        ids.correlationId = m.field(kCorrelationId, "correlationId", "[B");
+        ids.feedback = m.field(kFeedback, "feedback", "I");
+        ids.accountingToken = m.field(kAccountingToken, "accountingToken", "[B");
+        ids.groupId = m.field(kGroupId, "groupId", "[B");
+        return ids;
+    });
 }
 
 NativeZTPMR::~NativeZTPMR() {

@@ -8,6 +8,8 @@
 
 #include <jni.h>
 
+#include "MemberLookup.h"
+
 class NativeZTPMR {
 public:
     NativeZTPMR(JNIEnv* env, jobject record, long fields);
@@ -32,6 +34,7 @@ private:
     Ids membersOf(jobject javaRecord);
 
     JNIEnv* env_;
+    ElementMembers<Ids> elements_{env_};
     long fields_;
     jbyteArray array_ = nullptr;
 };

@@ -23,12 +23,13 @@ NativeZTRR::NativeZTRR(JNIEnv* env, jobject record) : env_(env) {
 }
 
 NativeZTRR::Ids NativeZTRR::membersOf(jobject javaRecord) {
-    LocalRef<jclass> cls(env_, requireObjectClass(env_, javaRecord, "NativeZTRR"));
-    Members<kMemberCount> m(env_, members, cls.get());
-    Ids ids;
-    ids.completionCode = m.field(kCompletionCode, "completionCode", "I");
-    ids.reason = m.field(kReason, "reason", "I");
-    return ids;
+    return elements_.of(javaRecord, "NativeZTRR", [this](jclass cls) {
+        Members<kMemberCount> m(env_, members, cls);
+        Ids ids;
+        ids.completionCode = m.field(kCompletionCode, "completionCode", "I");
+        ids.reason = m.field(kReason, "reason", "I");
+        return ids;
+    });
 }
 
 void NativeZTRR::SetJavaZTRR(ZTRR record, jobject javaRecord) {

@@ -7,6 +7,7 @@
 
 #include <jni.h>
 
+#include "MemberLookup.h"
 #include "ztm.h"
 
 class NativeZTRR {
@@ -26,6 +27,7 @@ private:
     Ids membersOf(jobject javaRecord);
 
     JNIEnv* env_;
+    ElementMembers<Ids> elements_{env_};
 };
 
 #endif
