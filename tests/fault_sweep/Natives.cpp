@@ -198,9 +198,11 @@ Native putNative(const char* name, PutFn fn, bool withMessageObject) {
                 jobject md = withMessageObject ? messageObject(s) : messageDescriptor(s);
                 jobject pmo = putOptions(s);
                 jbyteArray data = bytes(32, 0x41);
-                return holders(s, [=](JNIEnv* e, jobject cc, jobject rc) {
+                Call c = holders(s, [=](JNIEnv* e, jobject cc, jobject rc) {
                     fn(e, nullptr, hconn, hobj, md, pmo, 32, data, cc, rc);
                 });
+                c.objects = {md, pmo};
+                return c;
             }};
 }
 Native put1Native(const char* name, Put1Fn fn, bool withMessageObject) {
@@ -211,9 +213,11 @@ Native put1Native(const char* name, Put1Fn fn, bool withMessageObject) {
                 jobject md = withMessageObject ? messageObject(s) : messageDescriptor(s);
                 jobject pmo = putOptions(s);
                 jbyteArray data = bytes(32, 0x41);
-                return holders(s, [=](JNIEnv* e, jobject cc, jobject rc) {
+                Call c = holders(s, [=](JNIEnv* e, jobject cc, jobject rc) {
                     fn(e, nullptr, hconn, od, md, pmo, 32, data, cc, rc);
                 });
+                c.objects = {od, md, pmo};
+                return c;
             }};
 }
 using GetFn = void (*)(JNIEnv*, jobject, jint, jint, jobject, jobject, jint, jbyteArray, jobject,
@@ -225,11 +229,15 @@ Native getNative(const char* name, GetFn fn, bool withMessageObject) {
                 ztmctl::clearCalls();
                 jobject md = withMessageObject ? messageObject(s) : messageDescriptor(s);
                 jobject gmo = getOptions(s);
-                jbyteArray buffer = bytes(64, 0);
+                jbyteArray buffer = bytes(kBufferLength, kCanary);
                 jobject length = holder(s, -1);
-                return holders(s, [=](JNIEnv* e, jobject cc, jobject rc) {
-                    fn(e, nullptr, hconn, hobj, md, gmo, 64, buffer, length, cc, rc);
+                Call c = holders(s, [=](JNIEnv* e, jobject cc, jobject rc) {
+                    fn(e, nullptr, hconn, hobj, md, gmo, kBufferLength, buffer, length, cc, rc);
                 });
+                c.objects = {md, gmo};
+                c.buffer = buffer;
+                c.dataLength = length;
+                return c;
             }};
 }
 using AttrFn = void (*)(JNIEnv*, jobject, jint, jint, jint, jintArray, jint, jintArray, jint,
@@ -310,7 +318,9 @@ std::vector<Native> makeNatives() {
                      ztmctl::clearCalls();
                      jobject od = objectDescriptor(s, kQueue);
                      jobject hobj = holder(s, -1);
-                     return holders(s, [=](JNIEnv* e, jobject cc, jobject rc) { SESS(ZTOPEN)(e, nullptr, hconn, od, ZTOO_OUTPUT, hobj, cc, rc); });
+                     Call c = holders(s, [=](JNIEnv* e, jobject cc, jobject rc) { SESS(ZTOPEN)(e, nullptr, hconn, od, ZTOO_OUTPUT, hobj, cc, rc); });
+                     c.objects = {od};
+                     return c;
                  }});
     t.push_back({"_ZTCLOSE", Kind::Holders, false, false, false, [](const Shape& s) {
                      ZTLONG hconn = connect();
@@ -362,9 +372,11 @@ std::vector<Native> makeNatives() {
     t.push_back({"xa_recover", Kind::XaReturn, false, false, false, [](const Shape&) {
                      xaState(3);
                      jobjectArray xids = env()->NewObjectArray(4, findClass("com/zel/zt/ZTXid"), nullptr);
-                     return xa([=](JNIEnv* e) {
+                     Call c = xa([=](JNIEnv* e) {
                          return XA(recover)(e, xaClass(), xids, 1, jint(TMSTARTRSCAN | TMENDRSCAN));
                      });
+                     c.xids = xids;
+                     return c;
                  }});
     return t;
 }

@@ -38,7 +38,15 @@ struct Call {
     jobject cc = nullptr;  // holders (Kind::Holders)
     jobject rc = nullptr;
     std::shared_ptr<jint> result = std::make_shared<jint>(0);  // Kind::XaReturn
+    // What the queue manager's outputs are written back into.
+    std::vector<jobject> objects;  // descriptors, options, message objects
+    jbyteArray buffer = nullptr;   // a get's buffer (kBufferLength bytes, kCanary each)
+    jobject dataLength = nullptr;  // a get's data length holder
+    jobjectArray xids = nullptr;   // xa_recover's array
 };
+
+constexpr int kBufferLength = 64;
+constexpr uint8_t kCanary = 0xC5;
 
 struct Native {
     const char* name;
