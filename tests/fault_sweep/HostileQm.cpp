@@ -108,7 +108,10 @@ int32_t scalar(const Pattern& pat, int64_t asked) {
     return int32_t(pat.scalar == kOneMore ? asked + 1 : pat.scalar);
 }
 
-void hostile(const std::string& function, void** args, const Pattern& pat) {
+}  // namespace
+
+void sweep::hostile(const std::string& function, void** args, int pattern) {
+    const Pattern& pat = kPatterns[pattern];
     auto it = outputs().find(function);
     if (it == outputs().end()) return;
     for (const Slot& s : it->second) {
@@ -126,6 +129,10 @@ void hostile(const std::string& function, void** args, const Pattern& pat) {
         }
     }
 }
+
+int sweep::hostilePatterns() { return int(std::size(kPatterns)); }
+
+namespace {
 
 class HostileQm : public ::testing::Test {
 protected:
@@ -166,7 +173,8 @@ TEST_F(HostileQm, EveryVerbSurvivesHostileOutValues) {
                                            ? (pat.scalar == kOneMore ? 5 : scalar(pat, 0))
                                            : scalar(pat, 0);
                     if (n.kind == Kind::XaReturn) a.returnValue = rv;
-                    a.hook = [function, pat](void** args) { hostile(function, args, pat); };
+                    const int index = int(&pat - kPatterns);
+                    a.hook = [function, index](void** args) { hostile(function, args, index); };
                     ztmctl::scriptNext(function, a);
                     JniProxy proxy;
                     callNative([&] { c.run(proxy.env()); });

@@ -70,7 +70,13 @@ std::string Shape::text() const {
     return t;
 }
 
+std::function<jobject(jobject, Declared)> twistObject;
+std::function<jint(jint)> twistInt;
+
 namespace {
+
+jobject twist(jobject o, Declared d = Declared::Typed) { return twistObject ? twistObject(o, d) : o; }
+jint num(jint v) { return twistInt ? twistInt(v) : v; }
 
 constexpr const char* kQueue = "SWEEP.Q";
 
@@ -180,8 +186,9 @@ using XidFn = jint (*)(JNIEnv*, jclass, jobject, jint, jint);
 Native xidNative(const char* name, XidFn fn, int steps, jlong flags) {
     return {name, Kind::XaReturn, false, false, false, [=](const Shape&) {
                 xaState(steps);
-                jobject x = xid(1);
-                return xa([=](JNIEnv* e) { return fn(e, xaClass(), x, 1, jint(flags)); });
+                jobject x = twist(xid(1), Declared::AnyObject);
+                const jint rmid = num(1);
+                return xa([=](JNIEnv* e) { return fn(e, xaClass(), x, rmid, jint(flags)); });
             }};
 }
 
@@ -198,8 +205,9 @@ Native putNative(const char* name, PutFn fn, bool withMessageObject) {
                 jobject md = withMessageObject ? messageObject(s) : messageDescriptor(s);
                 jobject pmo = putOptions(s);
                 jbyteArray data = bytes(32, 0x41);
+                const jint length = num(32);
                 Call c = holders(s, [=](JNIEnv* e, jobject cc, jobject rc) {
-                    fn(e, nullptr, hconn, hobj, md, pmo, 32, data, cc, rc);
+                    fn(e, nullptr, hconn, hobj, md, pmo, length, data, cc, rc);
                 });
                 c.objects = {md, pmo};
                 return c;
@@ -213,8 +221,9 @@ Native put1Native(const char* name, Put1Fn fn, bool withMessageObject) {
                 jobject md = withMessageObject ? messageObject(s) : messageDescriptor(s);
                 jobject pmo = putOptions(s);
                 jbyteArray data = bytes(32, 0x41);
+                const jint length = num(32);
                 Call c = holders(s, [=](JNIEnv* e, jobject cc, jobject rc) {
-                    fn(e, nullptr, hconn, od, md, pmo, 32, data, cc, rc);
+                    fn(e, nullptr, hconn, od, md, pmo, length, data, cc, rc);
                 });
                 c.objects = {od, md, pmo};
                 return c;
@@ -231,8 +240,9 @@ Native getNative(const char* name, GetFn fn, bool withMessageObject) {
                 jobject gmo = getOptions(s);
                 jbyteArray buffer = bytes(kBufferLength, kCanary);
                 jobject length = holder(s, -1);
+                const jint bufferLength = num(kBufferLength);
                 Call c = holders(s, [=](JNIEnv* e, jobject cc, jobject rc) {
-                    fn(e, nullptr, hconn, hobj, md, gmo, kBufferLength, buffer, length, cc, rc);
+                    fn(e, nullptr, hconn, hobj, md, gmo, bufferLength, buffer, length, cc, rc);
                 });
                 c.objects = {md, gmo};
                 c.buffer = buffer;
@@ -250,8 +260,9 @@ Native attrNative(const char* name, AttrFn fn, jint selector) {
                 jintArray selectors = newIntArray({selector});
                 jintArray ints = newIntArray({0});
                 jbyteArray chars = bytes(0, 0);
+                const jint selectorCount = num(1), intCount = num(1), charLength = num(0);
                 return holders(s, [=](JNIEnv* e, jobject cc, jobject rc) {
-                    fn(e, nullptr, hconn, hobj, 1, selectors, 1, ints, 0, chars, cc, rc);
+                    fn(e, nullptr, hconn, hobj, selectorCount, selectors, intCount, ints, charLength, chars, cc, rc);
                 });
             }};
 }
@@ -302,7 +313,8 @@ std::vector<Native> makeNatives() {
     t.push_back({"_ZTBEGIN", Kind::Holders, false, false, false, [](const Shape& s) {
                      ZTLONG hconn = connect();
                      ztmctl::clearCalls();
-                     return holders(s, [=](JNIEnv* e, jobject cc, jobject rc) { SESS(ZTBEGIN)(e, nullptr, hconn, nullptr, cc, rc); });
+                     jobject options = twist(nullptr, Declared::AnyObject);
+                     return holders(s, [=](JNIEnv* e, jobject cc, jobject rc) { SESS(ZTBEGIN)(e, nullptr, hconn, options, cc, rc); });
                  }});
     t.push_back(hconnNative("_ZTCMIT", SESS(ZTCMIT)));
     t.push_back(hconnNative("_ZTBACK", SESS(ZTBACK)));
@@ -371,7 +383,8 @@ std::vector<Native> makeNatives() {
     t.push_back(xidNative("xa_forget", XA(forget), 3, TMNOFLAGS));
     t.push_back({"xa_recover", Kind::XaReturn, false, false, false, [](const Shape&) {
                      xaState(3);
-                     jobjectArray xids = env()->NewObjectArray(4, findClass("com/zel/zt/ZTXid"), nullptr);
+                     auto xids = static_cast<jobjectArray>(
+                         twist(env()->NewObjectArray(4, findClass("com/zel/zt/ZTXid"), nullptr), Declared::ObjectArray));
                      Call c = xa([=](JNIEnv* e) {
                          return XA(recover)(e, xaClass(), xids, 1, jint(TMSTARTRSCAN | TMENDRSCAN));
                      });
@@ -411,25 +424,25 @@ std::vector<Shape> shapesOf(const Native& n, bool withCold) {
 jobject holder(const Shape& s, int value) {
     jobject h = s.cold ? cold("ColdPint") : newPint();
     setInt(h, "x", value);
-    return h;
+    return twist(h);
 }
 
 jobject messageDescriptor(const Shape& s) {
     jobject md = fresh(s, "ColdMD", "com/zel/zt/ZTMessageDescriptor");
     setInt(md, "version", s.version);
-    return md;
+    return twist(md);
 }
 
 jobject messageObject(const Shape& s) {
     jobject m = fresh(s, "ColdMessage", "com/zel/zt/ZTMessage");
     setInt(m, "version", s.version);
-    return m;
+    return twist(m);
 }
 
 jobject getOptions(const Shape& s) {
     jobject gmo = fresh(s, "ColdGMO", "com/zel/zt/ZTGetMessageOptions");
     setInt(gmo, "version", s.version);
-    return gmo;
+    return twist(gmo);
 }
 
 jobject putOptions(const Shape& s) {
@@ -444,7 +457,7 @@ jobject putOptions(const Shape& s) {
                   array("com/zel/zt/ZTResponseRecord", s.dests,
                         [&] { return fresh(s, "ColdResponse", "com/zel/zt/ZTResponseRecord"); }));
     }
-    return pmo;
+    return twist(pmo);
 }
 
 jobject objectDescriptor(const Shape& s, const char* queue) {
@@ -466,7 +479,7 @@ jobject objectDescriptor(const Shape& s, const char* queue) {
     } else {
         setString(od, "ObjectName", std::string(queue));
     }
-    return od;
+    return twist(od);
 }
 
 }  // namespace sweep

@@ -58,6 +58,21 @@ struct Native {
 };
 
 const std::vector<Native>& natives();
+
+// Set by the fuzzer: every object argument and every count or length the
+// table builds passes through these (unchanged while they are empty). An
+// argument the Java declaration types as Object (or Object[]) may become an
+// object of any class (any array); one of a declared class only its subclasses
+// or null, as the JVM guarantees.
+enum class Declared { Typed, AnyObject, ObjectArray };
+extern std::function<jobject(jobject, Declared)> twistObject;
+extern std::function<jint(jint)> twistInt;
+
+// A hostile queue manager (HostileQm.cpp): fills the outputs of `function`
+// (its arguments as a scripted answer's hook gets them) with pattern
+// 0..hostilePatterns()-1.
+void hostile(const std::string& function, void** args, int pattern);
+int hostilePatterns();
 std::vector<Shape> shapesOf(const Native& n, bool withCold);
 
 // Objects of the shape (fresh hidden subclasses when cold).
