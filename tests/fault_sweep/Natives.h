@@ -68,6 +68,12 @@ enum class Declared { Typed, AnyObject, ObjectArray };
 extern std::function<jobject(jobject, Declared)> twistObject;
 extern std::function<jint(jint)> twistInt;
 
+// Set on a thread that shares the queue manager with others (the stress
+// test): preparing a call then neither resets the queue manager nor empties
+// its log, and the thread's transaction branches carry `threadIndex`.
+extern thread_local bool sharedQueueManager;
+extern thread_local int threadIndex;
+
 // A hostile queue manager (HostileQm.cpp): fills the outputs of `function`
 // (its arguments as a scripted answer's hook gets them) with pattern
 // 0..hostilePatterns()-1.

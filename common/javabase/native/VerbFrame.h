@@ -22,9 +22,8 @@ inline bool writesOutputs(jint compCode) {
 class Verb {
 public:
     Verb(JNIEnv* env, NativeTrace& trace, const NativePint& pint, const char* className,
-         const char* methodName, bool* answered = nullptr)
-        : env(env), trace(trace), pint(pint), className(className), methodName(methodName),
-          answered_(answered) {}
+         const char* methodName)
+        : env(env), trace(trace), pint(pint), className(className), methodName(methodName) {}
 
     void entry() { trace.entry(className, methodName); }
     void exit() { trace.exit(className, methodName); }
@@ -39,16 +38,10 @@ public:
     // the verb ends as the bridge's failure. A caller that retries on the
     // exception must not find its message put twice.
     void beforeCall() const;
-    // Completion code, then reason, whatever their values. From here on the
-    // holders keep the queue manager's answer: a failure writing the outputs
-    // back (left pending for the caller) must not turn a message that was put
-    // or taken into the bridge's failure, which a caller may retry.
+    // Completion code, then reason, whatever their values.
     void result(jobject compCodeHolder, jobject reasonHolder, jint compCode, jint reason) const {
         set(compCodeHolder, compCode);
         set(reasonHolder, reason);
-        if (answered_ != nullptr) {
-            *answered_ = true;
-        }
     }
 
     JNIEnv* const env;
@@ -56,9 +49,6 @@ public:
     const NativePint& pint;
     const char* const className;
     const char* const methodName;
-
-private:
-    bool* const answered_;
 };
 
 // A count or length that does not fit its Java array would let the queue
@@ -75,26 +65,22 @@ void reportBridgeFailure(JNIEnv* env, const NativePint* pint, jobject compCodeHo
                          jobject reasonHolder) noexcept;
 
 // Holder first: binding, then scope, flag refresh and entry line; the body does
-// the rest, exit line included. A failure anywhere after the binding, before the
-// queue manager answered, ends as the native-error handler: holders 2 and 2195,
-// no exit line.
+// the rest, exit line included. A failure anywhere after the binding ends as the
+// native-error handler: holders 2 and 2195, no exit line.
 template <typename Body>
 void runHolderFirstVerb(JNIEnv* env, const char* className, const char* methodName,
                         jobject compCodeHolder, jobject reasonHolder, Body&& body) noexcept {
     ExceptionStash stash(env);
-    bool answered = false;
     try {
         NativePint pint(env);
         try {
             NativeTrace trace(env);
             trace.UpdateTraceFlag();
-            Verb verb(env, trace, pint, className, methodName, &answered);
+            Verb verb(env, trace, pint, className, methodName);
             verb.entry();
             body(verb);
         } catch (...) {
-            if (!answered) {
-                reportBridgeFailure(env, &pint, compCodeHolder, reasonHolder);
-            }
+            reportBridgeFailure(env, &pint, compCodeHolder, reasonHolder);
         }
     } catch (...) {
         // The binding itself failed (its trace scope, or the holder class). Left
@@ -109,19 +95,16 @@ template <typename Body>
 void runScopeFirstVerb(JNIEnv* env, const char* className, const char* methodName,
                        jobject compCodeHolder, jobject reasonHolder, Body&& body) noexcept {
     ExceptionStash stash(env);
-    bool answered = false;
     try {
         NativeTrace trace(env);
         trace.UpdateTraceFlag();
         trace.entry(className, methodName);
         NativePint pint(env);
-        Verb verb(env, trace, pint, className, methodName, &answered);
+        Verb verb(env, trace, pint, className, methodName);
         body(verb);
     } catch (...) {
         // The binding, if it was made, ended with the scope; look "x" up afresh.
-        if (!answered) {
-            reportBridgeFailure(env, nullptr, compCodeHolder, reasonHolder);
-        }
+        reportBridgeFailure(env, nullptr, compCodeHolder, reasonHolder);
     }
 }
 
