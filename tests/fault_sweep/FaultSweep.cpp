@@ -197,7 +197,7 @@ TEST_F(FaultSweep, EveryFailableCallOfEveryNativeInEveryShape) {
     const long stride = std::max(1L, envLong("ZT_SWEEP_STRIDE", 1));
     const char* only = std::getenv("ZT_SWEEP_ONLY");
     const auto start = std::chrono::steady_clock::now();
-    long shapes = 0, positions = 0, calls = 0, runs = 0, failures = 0, afterAnswer = 0;
+    long shapes = 0, positions = 0, calls = 0, runs = 0, failures = 0, afterAnswer = 0, unreached = 0;
     size_t nativesSwept = 0;
     for (const Native& n : natives()) {
         if (only && *only && n.name != std::string(only)) continue;
@@ -224,6 +224,13 @@ TEST_F(FaultSweep, EveryFailableCallOfEveryNativeInEveryShape) {
                 if (long(i) % stride != (shapes % stride)) continue;
                 ++runs;
                 const Observed o = run(n, s, all[i]);
+                // Cold calls look up more or less by name as the garbage
+                // collector frees places in the member caches: a call that
+                // made fewer calls than the count had no such position.
+                if (o.injected == 0 && s.cold) {
+                    ++unreached;
+                    continue;
+                }
                 const auto v = violations(n, base, o, all[i]);
                 if (n.kind == Kind::Holders && o.qmCallsAtFailure > 0 && o.cc == 2 && o.rc == 2195 &&
                     o.last.compCode != 2)
@@ -243,7 +250,8 @@ TEST_F(FaultSweep, EveryFailableCallOfEveryNativeInEveryShape) {
     std::cout << "fault sweep: " << nativesSwept << " natives, " << shapes
               << " native x shape combinations, " << calls << " JNI calls counted, " << positions
               << " failable positions; " << runs << " injected failures run (stride " << stride
-              << "), " << failures << " with violations, " << seconds << " s; " << afterAnswer
+              << "), " << unreached << " cold positions not reached, " << failures
+              << " with violations, " << seconds << " s; " << afterAnswer
               << " write-back failures turned the queue manager's answer into 2/2195\n";
 }
 
