@@ -1,0 +1,5 @@
+package sweeptest;
+
+/** Copied as a hidden class for every cold call: a class the bridge has not seen. */
+public class ColdMessage extends com.zel.zt.ZTMessage {
+}
