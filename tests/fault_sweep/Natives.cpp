@@ -8,55 +8,11 @@
 #include <cstring>
 #include <stdexcept>
 
-extern "C" {
+// The natives as javac declares them; SESS and XA name them in the table.
+#include "com_zel_zt_server_ZTSESSION.h"
+#include "com_zel_zt_server_ZTXAi.h"
 #define SESS(name) Java_com_zel_zt_server_ZTSESSION__1##name
 #define XA(name) Java_com_zel_zt_server_ZTXAi_xa_1##name##_1N
-JNIEXPORT void JNICALL SESS(ZTCONN)(JNIEnv*, jobject, jstring, jobject, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTCONNX)(JNIEnv*, jobject, jstring, jint, jobject, jobject, jobject);
-JNIEXPORT jint JNICALL SESS(spiConnect)(JNIEnv*, jobject, jstring, jint, jobject, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTDISC)(JNIEnv*, jobject, jobject, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTBEGIN)(JNIEnv*, jobject, jint, jobject, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTCMIT)(JNIEnv*, jobject, jint, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTBACK)(JNIEnv*, jobject, jint, jobject, jobject);
-JNIEXPORT void JNICALL SESS(honourPVXInternal)(JNIEnv*, jobject, jobject, jobject, jobject);
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION_init_1conversion(JNIEnv*, jobject);
-JNIEXPORT void JNICALL SESS(ZTOPEN)(JNIEnv*, jobject, jint, jobject, jint, jobject, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTCLOSE)(JNIEnv*, jobject, jint, jobject, jint, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTINQ__III_3II_3II_3BLcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2)(
-    JNIEnv*, jobject, jint, jint, jint, jintArray, jint, jintArray, jint, jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTSET__III_3II_3II_3BLcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2)(
-    JNIEnv*, jobject, jint, jint, jint, jintArray, jint, jintArray, jint, jbyteArray, jobject, jobject);
-JNIEXPORT jint JNICALL SESS(ZTINQ__IIIILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2)(JNIEnv*, jobject, jint,
-                                                                           jint, jint, jint, jobject,
-                                                                           jobject);
-JNIEXPORT void JNICALL SESS(ZTSET__IIILjava_lang_String_2ILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2)(
-    JNIEnv*, jobject, jint, jint, jint, jstring, jint, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTPUT)(JNIEnv*, jobject, jint, jint, jobject, jobject, jint, jbyteArray,
-                                   jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTPUT1)(JNIEnv*, jobject, jint, jobject, jobject, jobject, jint,
-                                    jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTGET)(JNIEnv*, jobject, jint, jint, jobject, jobject, jint, jbyteArray,
-                                   jobject, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTPUTMSG2)(JNIEnv*, jobject, jint, jint, jobject, jobject, jint,
-                                       jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTPUT1MSG2)(JNIEnv*, jobject, jint, jobject, jobject, jobject, jint,
-                                        jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL SESS(ZTGETMSG2)(JNIEnv*, jobject, jint, jint, jobject, jobject, jint,
-                                       jbyteArray, jobject, jobject, jobject);
-JNIEXPORT void JNICALL SESS(spiDefPut)(JNIEnv*, jobject, jint, jint, jobject, jobject, jint,
-                                       jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL SESS(spiDefActivate)(JNIEnv*, jobject, jint, jbyteArray, jobject, jobject);
-JNIEXPORT void JNICALL SESS(spiDefCancel)(JNIEnv*, jobject, jint, jbyteArray, jobject, jobject);
-JNIEXPORT jint JNICALL XA(open)(JNIEnv*, jclass, jstring, jint, jint);
-JNIEXPORT jint JNICALL XA(close)(JNIEnv*, jclass, jstring, jint, jint);
-JNIEXPORT jint JNICALL XA(start)(JNIEnv*, jclass, jobject, jint, jint);
-JNIEXPORT jint JNICALL XA(end)(JNIEnv*, jclass, jobject, jint, jint);
-JNIEXPORT jint JNICALL XA(prepare)(JNIEnv*, jclass, jobject, jint, jint);
-JNIEXPORT jint JNICALL XA(commit)(JNIEnv*, jclass, jobject, jint, jint);
-JNIEXPORT jint JNICALL XA(rollback)(JNIEnv*, jclass, jobject, jint, jint);
-JNIEXPORT jint JNICALL XA(forget)(JNIEnv*, jclass, jobject, jint, jint);
-JNIEXPORT jint JNICALL XA(recover)(JNIEnv*, jclass, jobjectArray, jint, jint);
-}
 
 using namespace zt::test;
 
