@@ -111,15 +111,11 @@ public:
     bool failed() const { return failed_; }
     jmethodID get(XidMethod slot, const char* name, const char* sig)
     {
-        if (slots_ != nullptr) {
-            if (void* id = slots_->ids[slot].load(std::memory_order_relaxed)) {
-                return static_cast<jmethodID>(id);
-            }
+        if (void* id = keptId(slots_, slot)) {
+            return static_cast<jmethodID>(id);
         }
         jmethodID id = env_->GetMethodID(cls_, name, sig);
-        if (id != nullptr && slots_ != nullptr) {
-            slots_->ids[slot].store(id, std::memory_order_relaxed);
-        }
+        keepId(slots_, slot, id);
         return id;
     }
 

@@ -17,7 +17,6 @@
 #include <mutex>
 #include <new>
 
-
 // The identifiers of one class, a slot per member, each filled by its first
 // successful lookup. A lookup that fails fills nothing and is made again (and
 // reported again) by the next call.
@@ -27,6 +26,22 @@ struct MemberSlots {
     const jweak cls;
     std::atomic<void*> ids[N]{};
 };
+
+// The identifier kept in `slot`, or null: not found yet, or nothing kept for
+// the class at all (`slots` null).
+template <size_t N>
+void* keptId(const MemberSlots<N>* slots, size_t slot) {
+    return slots != nullptr ? slots->ids[slot].load(std::memory_order_relaxed) : nullptr;
+}
+
+// Keeps an identifier found; every thread finds the same one for a class, so
+// a racing store is harmless.
+template <size_t N>
+void keepId(MemberSlots<N>* slots, size_t slot, void* id) {
+    if (slots != nullptr && id != nullptr) {
+        slots->ids[slot].store(id, std::memory_order_relaxed);
+    }
+}
 
 template <size_t N>
 class MemberCache {

@@ -23,34 +23,24 @@ public:
     }
 
     jfieldID field(size_t slot, const char* name, const char* sig) {
-        if (void* id = cached(slot)) {
+        if (void* id = keptId(slots_, slot)) {
             return static_cast<jfieldID>(id);
         }
         jfieldID id = GetFieldID(env_, cls_, name, sig);
-        keep(slot, id);
+        keepId(slots_, slot, id);
         return id;
     }
 
     jmethodID method(size_t slot, const char* name, const char* sig) {
-        if (void* id = cached(slot)) {
+        if (void* id = keptId(slots_, slot)) {
             return static_cast<jmethodID>(id);
         }
         jmethodID id = GetMethodID(env_, cls_, name, sig);
-        keep(slot, id);
+        keepId(slots_, slot, id);
         return id;
     }
 
 private:
-    void* cached(size_t slot) const {
-        return slots_ != nullptr ? slots_->ids[slot].load(std::memory_order_relaxed) : nullptr;
-    }
-    void keep(size_t slot, void* id) {
-        // Every thread finds the same identifier: a racing store is harmless.
-        if (slots_ != nullptr) {
-            slots_->ids[slot].store(id, std::memory_order_relaxed);
-        }
-    }
-
     JNIEnv* env_;
     jclass cls_;
     MemberSlots<N>* slots_;
