@@ -22,9 +22,9 @@ void activateMessage(JNIEnv* env, const char* methodName, ZTLONG action, jint hc
                      jbyteArray key, jobject compCodeH, jobject reasonH) {
     runHolderFirstVerb(env, clsname, methodName, compCodeH, reasonH, [&](Verb& verb) {
         // A key that is missing or shorter than its field would be read past its end.
-        requireMessageBuffer(verb, key, ZT_MESSAGE_KEY_LENGTH);
+        requireBytes(verb, key, ZT_MESSAGE_KEY_LENGTH);
         ZTLACT activate = kLactTemplate;
-        ByteArrayElements elements(env, key);
+        ByteArrayElements elements = jni::elements(env, key);
         if (elements.missing()) {
             throw NativeError();
         }
@@ -34,10 +34,7 @@ void activateMessage(JNIEnv* env, const char* methodName, ZTLONG action, jint hc
         ZTLONG reason = 0;
         verb.beforeCall();
         lpiSPIActivateMessage(hconn, &activate, &compCode, &reason);
-        verb.value("CompCode is ", compCode);
-        verb.value("Reason:", reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        verb.exit();
+        verb.finish({"CompCode is ", "Reason:"}, compCode, reason);
     });
 }
 
@@ -50,7 +47,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1spiDefPut(
     jint dataLength, jbyteArray data, jobject compCodeH, jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_spiDefPut", compCodeH, reasonH, [&](Verb& verb) {
         putMessage<MessageObject, OpenObject>(
-            verb, nullptr, message, putOptions, dataLength, data, compCodeH, reasonH,
+            verb, nullptr, message, putOptions, dataLength, data,
             [&](ZTOD*, ZTMD* md, ZTPMO* pmo, jbyte* bytes, ZTLONG* cc, ZTLONG* rc) {
                 ZTLPOP spiOptions = kLpopTemplate;
                 spiOptions.options = ZTLPOP_DEFERRED;

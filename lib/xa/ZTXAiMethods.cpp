@@ -2,9 +2,10 @@
 //
 // These natives report their own failures as one line on standard error and
 // the result -1; any other result is the XA code of the switch entry, passed
-// back untouched. A Java exception raised by a JNI call is left pending for
-// the caller. They reach the queue manager only through swch, so a Java
-// caller gets exactly what a native transaction manager using the switch gets.
+// back untouched. A Java exception raised by a JNI call is taken aside and
+// raised again as the native returns, so the caller finds it pending. They
+// reach the queue manager only through swch, so a Java caller gets exactly
+// what a native transaction manager using the switch gets.
 #include "ZTXAiMethods.h"
 
 #include <cstdint>
@@ -13,84 +14,14 @@
 #include <cstring>
 #include <memory>
 
+#include "CheckedJni.h"
+#include "FreeDeleter.h"
+#include "JniGuards.h"
 #include "MemberCache.h"
+#include "NativeBoundary.h"
 
 namespace {
 
-// A local reference, deleted when the scope ends: the recover verb makes
-// several per record, and an array of many records must not exhaust the
-// native frame's capacity.
-template <typename T>
-class LocalRef {
-public:
-    LocalRef(JNIEnv* env, T ref) : env_(env), ref_(ref) {}
-    ~LocalRef()
-    {
-        if (ref_ != nullptr) {
-            env_->DeleteLocalRef(ref_);
-        }
-    }
-    LocalRef(const LocalRef&) = delete;
-    LocalRef& operator=(const LocalRef&) = delete;
-
-    T get() const { return ref_; }
-
-private:
-    JNIEnv* env_;
-    T ref_;
-};
-
-// Elements of a Java byte array, released without copying anything back.
-class ByteElements {
-public:
-    ByteElements(JNIEnv* env, jbyteArray array)
-        : env_(env), array_(array), elements_(env->GetByteArrayElements(array, nullptr))
-    {
-    }
-    ~ByteElements()
-    {
-        if (elements_ != nullptr) {
-            env_->ReleaseByteArrayElements(array_, elements_, JNI_ABORT);
-        }
-    }
-    ByteElements(const ByteElements&) = delete;
-    ByteElements& operator=(const ByteElements&) = delete;
-
-    const jbyte* get() const { return elements_; }
-
-private:
-    JNIEnv* env_;
-    jbyteArray array_;
-    jbyte* elements_;
-};
-
-// Modified UTF-8 characters of a Java string, released when the scope ends.
-class UtfChars {
-public:
-    UtfChars(JNIEnv* env, jstring string)
-        : env_(env), string_(string), chars_(env->GetStringUTFChars(string, nullptr))
-    {
-    }
-    ~UtfChars()
-    {
-        if (chars_ != nullptr) {
-            env_->ReleaseStringUTFChars(string_, chars_);
-        }
-    }
-    UtfChars(const UtfChars&) = delete;
-    UtfChars& operator=(const UtfChars&) = delete;
-
-    const char* get() const { return chars_; }
-
-private:
-    JNIEnv* env_;
-    jstring string_;
-    const char* chars_;
-};
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
 using XidBuffer = std::unique_ptr<XID[], FreeDeleter>;
 
 // The getters of the XID classes seen so far, kept per class: a transaction
@@ -104,9 +35,9 @@ class XidMethods {
 public:
     XidMethods(JNIEnv* env, jclass cls) : env_(env), cls_(cls), slots_(xidClasses.find(env, cls))
     {
-        // Kept nowhere, with the JVM's error pending when no weak reference
-        // could be made.
-        failed_ = slots_ == nullptr && env->ExceptionCheck();
+        // Kept nowhere, with the JVM's error taken aside when no weak
+        // reference could be made.
+        failed_ = slots_ == nullptr && ExceptionStash::raised(env);
     }
     bool failed() const { return failed_; }
     jmethodID get(XidMethod slot, const char* name, const char* sig)
@@ -114,7 +45,7 @@ public:
         if (void* id = keptId(slots_, slot)) {
             return static_cast<jmethodID>(id);
         }
-        jmethodID id = env_->GetMethodID(cls_, name, sig);
+        jmethodID id = jni::methodId(env_, cls_, name, sig);
         keepId(slots_, slot, id);
         return id;
     }
@@ -160,22 +91,22 @@ int copyXidPart(JNIEnv* env, jobject jxid, XidMethods& methods, XidMethod slot,
                 const XidPart& part, long* length, char* dest)
 {
     jmethodID mid = methods.get(slot, part.method, "()[B");
-    if (mid == nullptr || env->ExceptionCheck()) {
+    if (mid == nullptr) {
         std::fputs(part.noMethod, stderr);
         return -1;
     }
-    LocalRef<jbyteArray> array(env, static_cast<jbyteArray>(env->CallObjectMethod(jxid, mid)));
-    if (array.get() == nullptr || env->ExceptionCheck()) {
+    LocalRef<jbyteArray> array(env, static_cast<jbyteArray>(jni::callObjectMethod(env, jxid, mid)));
+    if (array.get() == nullptr || ExceptionStash::raised(env)) {
         std::fputs(part.noArray, stderr);
         return -1;
     }
-    jsize n = env->GetArrayLength(array.get());
+    jsize n = jni::arrayLength(env, array.get());
     if (n > part.limit) {
         std::fprintf(stderr, part.tooBig, static_cast<int>(n));
         return -1;
     }
     *length = n;
-    ByteElements elements(env, array.get());
+    ByteArrayElements elements = jni::elements(env, array.get());
     if (elements.get() == nullptr) {
         std::fputs(part.noElements, stderr);
         return -1;
@@ -197,10 +128,10 @@ bool partLengthValid(const char* what, long length, long limit)
 
 jbyteArray newByteArray(JNIEnv* env, const char* bytes, long length)
 {
-    jbyteArray array = env->NewByteArray(static_cast<jsize>(length));
+    jbyteArray array = jni::newByteArray(env, static_cast<jsize>(length));
     if (array != nullptr) {
-        env->SetByteArrayRegion(array, 0, static_cast<jsize>(length),
-                                reinterpret_cast<const jbyte*>(bytes));
+        jni::fillNewByteArray(env, array, static_cast<jsize>(length),
+                              reinterpret_cast<const jbyte*>(bytes));
     }
     return array;
 }
@@ -233,12 +164,21 @@ jint stringVerb(JNIEnv* env, jstring qmgrName, jint rmid, jint flags, const char
         std::fprintf(stderr, "%s: qmgrName is null\n", verb);
         return -1;
     }
-    UtfChars chars(env, qmgrName);
+    StringChars chars = jni::utfChars(env, qmgrName);
     if (chars.get() == nullptr) {
         std::fprintf(stderr, "%s: failed to get string from qmgrName\n", verb);
         return -1;
     }
     return (swch->*entry)(const_cast<char*>(chars.get()), rmid, xaFlags(flags));
+}
+
+// Every XA native runs inside the one boundary; a failure of the bridge
+// itself (nothing the code above raises, but nothing may cross into the JVM)
+// is the same -1 as the natives' own failures.
+template <typename Body>
+jint xaNative(JNIEnv* env, Body&& body)
+{
+    return nativeBoundary(env, body, [] { return jint{-1}; });
 }
 
 jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb, XidEntry entry)
@@ -254,7 +194,7 @@ jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb,
         std::fprintf(stderr, "%s: failed to convert xid\n", verb);
         return rc;
     }
-    if (env->ExceptionCheck()) {
+    if (jni::failedSoFar(env)) {
         return -1;
     }
     return (swch->*entry)(&xid, rmid, xaFlags(flags));
@@ -271,19 +211,19 @@ int javaToCxid(JNIEnv* env, jobject jxid, XID* xid)
         std::fputs("failed to get class of xid (null)\n", stderr);
         return -1;
     }
-    LocalRef<jclass> cls(env, env->GetObjectClass(jxid));
+    LocalRef<jclass> cls(env, jni::objectClass(env, jxid));
     XidMethods methods(env, cls.get());
     if (methods.failed()) {
         std::fputs("failed to keep the class of xid\n", stderr);
         return -1;
     }
     jmethodID getFormatId = methods.get(kGetFormatId, "getFormatId", "()I");
-    if (getFormatId == nullptr || env->ExceptionCheck()) {
+    if (getFormatId == nullptr) {
         std::fputs("failed to get methodID for xid.getFormatId()\n", stderr);
         return -1;
     }
-    xid->formatID = env->CallIntMethod(jxid, getFormatId);
-    if (env->ExceptionCheck()) {
+    xid->formatID = jni::callIntMethod(env, jxid, getFormatId);
+    if (ExceptionStash::raised(env)) {
         // No line end: the verb's own message follows on the same line.
         std::fputs("call to getFormatId failed", stderr);
         return -1;
@@ -305,16 +245,16 @@ jobject cXidToJava(JNIEnv* env, XID xid)
         !partLengthValid("bqual", xid.bqual_length, MAXBQUALSIZE)) {
         return nullptr;
     }
-    LocalRef<jclass> cls(env, env->FindClass("com/zel/zt/ZTXid"));
-    if (env->ExceptionCheck()) {
+    LocalRef<jclass> cls(env, jni::findClass(env, "com/zel/zt/ZTXid"));
+    if (ExceptionStash::raised(env)) {
         return nullptr;
     }
     if (cls.get() == nullptr) {
         std::fputs("failed to find ZTXid class\n", stderr);
         return nullptr;
     }
-    jmethodID ctor = env->GetMethodID(cls.get(), "<init>", "(I[B[B)V");
-    if (env->ExceptionCheck()) {
+    jmethodID ctor = jni::methodId(env, cls.get(), "<init>", "(I[B[B)V");
+    if (ExceptionStash::raised(env)) {
         return nullptr;
     }
     if (ctor == nullptr) {
@@ -326,7 +266,7 @@ jobject cXidToJava(JNIEnv* env, XID xid)
         std::fputs("failed to create byte array for gtrid\n", stderr);
         return nullptr;
     }
-    if (env->ExceptionCheck()) {
+    if (ExceptionStash::raised(env)) {
         return nullptr;
     }
     LocalRef<jbyteArray> bqual(env,
@@ -335,12 +275,12 @@ jobject cXidToJava(JNIEnv* env, XID xid)
         std::fputs("failed to create byte array for bqual\n", stderr);
         return nullptr;
     }
-    if (env->ExceptionCheck()) {
+    if (ExceptionStash::raised(env)) {
         return nullptr;
     }
-    jobject result =
-        env->NewObject(cls.get(), ctor, static_cast<jint>(xid.formatID), gtrid.get(), bqual.get());
-    if (env->ExceptionCheck()) {
+    jobject result = jni::newObject(env, cls.get(), ctor, static_cast<jint>(xid.formatID),
+                                    gtrid.get(), bqual.get());
+    if (ExceptionStash::raised(env)) {
         return nullptr;
     }
     if (result == nullptr) {
@@ -376,92 +316,94 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1open_1N(JNIEnv* env, jcl
                                                                 jstring qmgrName, jint rmid,
                                                                 jint flags)
 {
-    return stringVerb(env, qmgrName, rmid, flags, "xa_open()", &xa_switch_t::xa_open_entry);
+    return xaNative(env, [&] { return stringVerb(env, qmgrName, rmid, flags, "xa_open()", &xa_switch_t::xa_open_entry); });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1close_1N(JNIEnv* env, jclass,
                                                                  jstring qmgrName, jint rmid,
                                                                  jint flags)
 {
-    return stringVerb(env, qmgrName, rmid, flags, "xa_close()", &xa_switch_t::xa_close_entry);
+    return xaNative(env, [&] { return stringVerb(env, qmgrName, rmid, flags, "xa_close()", &xa_switch_t::xa_close_entry); });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv* env, jclass, jobject xid,
                                                                  jint rmid, jint flags)
 {
-    return xidVerb(env, xid, rmid, flags, "xa_start", &xa_switch_t::xa_start_entry);
+    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_start", &xa_switch_t::xa_start_entry); });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1end_1N(JNIEnv* env, jclass, jobject xid,
                                                                jint rmid, jint flags)
 {
-    return xidVerb(env, xid, rmid, flags, "xa_end", &xa_switch_t::xa_end_entry);
+    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_end", &xa_switch_t::xa_end_entry); });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1prepare_1N(JNIEnv* env, jclass, jobject xid,
                                                                    jint rmid, jint flags)
 {
-    return xidVerb(env, xid, rmid, flags, "xa_prepare", &xa_switch_t::xa_prepare_entry);
+    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_prepare", &xa_switch_t::xa_prepare_entry); });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1commit_1N(JNIEnv* env, jclass, jobject xid,
                                                                   jint rmid, jint flags)
 {
-    return xidVerb(env, xid, rmid, flags, "xa_commit", &xa_switch_t::xa_commit_entry);
+    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_commit", &xa_switch_t::xa_commit_entry); });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1rollback_1N(JNIEnv* env, jclass,
                                                                     jobject xid, jint rmid,
                                                                     jint flags)
 {
-    return xidVerb(env, xid, rmid, flags, "xa_rollback", &xa_switch_t::xa_rollback_entry);
+    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_rollback", &xa_switch_t::xa_rollback_entry); });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1forget_1N(JNIEnv* env, jclass, jobject xid,
                                                                   jint rmid, jint flags)
 {
-    return xidVerb(env, xid, rmid, flags, "xa_forget", &xa_switch_t::xa_forget_entry);
+    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_forget", &xa_switch_t::xa_forget_entry); });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, jclass,
                                                                    jobjectArray xids, jint rmid,
                                                                    jint flags)
 {
-    if (xids == nullptr) {
-        std::fputs("xa_recover: xids is null\n", stderr);
-        return -1;
-    }
-    jsize count = env->GetArrayLength(xids);
-    // At least one record, so an empty array still reaches the entry, with
-    // count 0, whatever the allocator does with a request for nothing.
-    XidBuffer buffer(
-        static_cast<XID*>(std::calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(XID))));
-    if (!buffer) {
-        std::fputs("no space for xid buffer\n", stderr);
-        return -1;
-    }
-    int n = swch->xa_recover_entry(buffer.get(), count, rmid, xaFlags(flags));
-    if (n <= 0) {
-        return n;
-    }
-    // The buffer holds count records: a larger answer is not read past it.
-    if (n > count) {
-        n = count;
-    }
-    for (jsize i = 0; i < n; ++i) {
-        LocalRef<jobject> jxid(env, cXidToJava(env, buffer[i]));
-        if (jxid.get() == nullptr) {
-            // The caller would take the element as it was (null, or a branch
-            // of an earlier scan) for one in doubt, and commit or roll it back.
-            std::fputs("failed to create java xid\n", stderr);
-            return XAER_RMERR;
-        }
-        env->SetObjectArrayElement(xids, i, jxid.get());
-        if (env->ExceptionCheck()) {
+    return xaNative(env, [&]() -> jint {
+        if (xids == nullptr) {
+            std::fputs("xa_recover: xids is null\n", stderr);
             return -1;
         }
-    }
-    return n;
+        jsize count = jni::arrayLength(env, xids);
+        // At least one record, so an empty array still reaches the entry, with
+        // count 0, whatever the allocator does with a request for nothing.
+        XidBuffer buffer(
+            static_cast<XID*>(std::calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(XID))));
+        if (!buffer) {
+            std::fputs("no space for xid buffer\n", stderr);
+            return -1;
+        }
+        int n = swch->xa_recover_entry(buffer.get(), count, rmid, xaFlags(flags));
+        if (n <= 0) {
+            return n;
+        }
+        // The buffer holds count records: a larger answer is not read past it.
+        if (n > count) {
+            n = count;
+        }
+        for (jsize i = 0; i < n; ++i) {
+            LocalRef<jobject> jxid(env, cXidToJava(env, buffer[i]));
+            if (jxid.get() == nullptr) {
+                // The caller would take the element as it was (null, or a branch
+                // of an earlier scan) for one in doubt, and commit or roll it back.
+                std::fputs("failed to create java xid\n", stderr);
+                return XAER_RMERR;
+            }
+            jni::setObjectArrayElement(env, xids, i, jxid.get());
+            if (ExceptionStash::raised(env)) {
+                return -1;
+            }
+        }
+        return n;
+    });
 }
 
 }  // extern "C"

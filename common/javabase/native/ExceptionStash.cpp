@@ -4,14 +4,20 @@ namespace {
 // The stash of the native running on this thread; natives may nest when a host
 // method that a native calls calls a native in turn.
 thread_local ExceptionStash* current = nullptr;
+// Open Harmless scopes on this thread.
+thread_local int harmlessDepth = 0;
 }
 
-ExceptionStash::ExceptionStash(JNIEnv* env) : env_(env), outer_(current) {
+ExceptionStash::ExceptionStash(JNIEnv* env)
+    : env_(env), outer_(current), outerHarmlessDepth_(harmlessDepth) {
     current = this;
+    // A native called from a trace method is a call of its own.
+    harmlessDepth = 0;
 }
 
 ExceptionStash::~ExceptionStash() {
     current = outer_;
+    harmlessDepth = outerHarmlessDepth_;
     if (parked_ == nullptr) {
         return;
     }
@@ -21,23 +27,26 @@ ExceptionStash::~ExceptionStash() {
     env_->DeleteLocalRef(parked_);
 }
 
+ExceptionStash::Harmless::Harmless() {
+    ++harmlessDepth;
+}
+
+ExceptionStash::Harmless::~Harmless() {
+    --harmlessDepth;
+}
+
+bool ExceptionStash::raised(JNIEnv* env) {
+    if (current == nullptr) {
+        return env->ExceptionCheck();
+    }
+    return current->failed_;
+}
+
 void ExceptionStash::park(JNIEnv* env) {
-    take(env, true);
-}
-
-void ExceptionStash::parkHarmless(JNIEnv* env) {
-    take(env, false);
-}
-
-bool ExceptionStash::failed() {
-    return current != nullptr && current->failed_;
-}
-
-void ExceptionStash::take(JNIEnv* env, bool failure) {
     if (current == nullptr || !env->ExceptionCheck()) {
         return;
     }
-    current->failed_ = current->failed_ || failure;
+    current->failed_ = current->failed_ || harmlessDepth == 0;
     jthrowable thrown = env->ExceptionOccurred();
     env->ExceptionClear();
     // The first exception is the cause; later ones are consequences of it.

@@ -2,7 +2,8 @@
 // lookup before the logger call, a host method that threw before the write-back,
 // a trace method that threw) is taken aside, so that no JNI call ever runs with an
 // exception pending, and thrown again just before the native returns, so that the
-// host still sees it.
+// host still sees it. Only the checked calls (CheckedJni.h) and the boundary
+// (NativeBoundary.h) use this directly.
 #ifndef EXCEPTION_STASH_H
 #define EXCEPTION_STASH_H
 
@@ -10,7 +11,7 @@
 
 class ExceptionStash {
 public:
-    // Opened first thing in each exported native, on the call's environment.
+    // Opened by the boundary of each exported native, on the call's environment.
     explicit ExceptionStash(JNIEnv* env);
     // Raises the first exception taken aside, unless another is pending.
     ~ExceptionStash();
@@ -19,16 +20,10 @@ public:
 
     // After a JNI call that can raise: takes a pending exception aside. Outside
     // any native (no stash open on this thread) the exception stays pending.
-    // What is parked here marks the call as failed: a record being built when
-    // it was raised is not what the caller meant.
+    // What is parked here marks the call as failed (a record being built when
+    // it was raised is not what the caller meant), unless a Harmless scope is
+    // open.
     static void park(JNIEnv* env);
-    // The same where a failure leaves the call's records intact: the trace
-    // facility (diagnostics only) and the holder binding. What is parked here
-    // is still thrown at return, but never fails the call.
-    static void parkHarmless(JNIEnv* env);
-    // Whether anything but a harmless exception was parked in the native running on
-    // this thread.
-    static bool failed();
     // For JNI calls whose null result is the only sign that they raised: the
     // exception test is made only then.
     template <typename T>
@@ -38,12 +33,26 @@ public:
         }
         return result;
     }
+    // Whether the running call met an exception that fails it: one parked
+    // (outside a Harmless scope) in the native running on this thread, or,
+    // outside any native, one pending.
+    static bool raised(JNIEnv* env);
+
+    // Where a failure leaves the call's records intact (the trace facility,
+    // diagnostics only, and the holder binding): what is parked while one is
+    // open is still thrown at return, but never fails the call.
+    class Harmless {
+    public:
+        Harmless();
+        ~Harmless();
+        Harmless(const Harmless&) = delete;
+        Harmless& operator=(const Harmless&) = delete;
+    };
 
 private:
-    static void take(JNIEnv* env, bool failure);
-
     JNIEnv* env_;
     ExceptionStash* outer_;
+    int outerHarmlessDepth_;
     jthrowable parked_ = nullptr;
     bool failed_ = false;
 };

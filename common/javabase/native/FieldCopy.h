@@ -6,15 +6,9 @@
 
 #include <jni.h>
 
-#include <cstdlib>
-
+#include "CheckedJni.h"
+#include "FreeDeleter.h"
 #include "NativeUtil.h"
-
-// Native record arrays are calloc'ed (zeroed, and the count times size product
-// checked for overflow) and freed by their owning converter.
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
 
 inline void copyStringField(JNIEnv* env, jobject obj, jfieldID id, jstring& slot,
                             char* destination, int width) {
@@ -31,9 +25,6 @@ inline void copyByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray
 // The class of an object the host passed in; a null object is the bridge's
 // failure (its members cannot be looked up), not a crash.
 jclass requireObjectClass(JNIEnv* env, jobject obj, const char* what);
-
-// Element i of a Java object array, as a local reference the caller ends.
-jobject arrayElement(JNIEnv* env, jobjectArray array, jsize index);
 
 // Raises NativeError (probe 103, naming the field) unless the array is there
 // and holds at least `count` elements.

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "CheckedJni.h"
+
 namespace {
 
 bool continuation(unsigned char byte) {
@@ -70,7 +72,7 @@ bool isModifiedUtf8(const char* bytes) {
 
 jstring newJavaString(JNIEnv* env, const char* bytes) {
     if (isModifiedUtf8(bytes)) {
-        return env->NewStringUTF(bytes);
+        return jni::newStringUtf(env, bytes);
     }
     auto p = reinterpret_cast<const unsigned char*>(bytes);
     std::vector<jchar> chars;
@@ -97,5 +99,5 @@ jstring newJavaString(JNIEnv* env, const char* bytes) {
         }
         p += n;
     }
-    return env->NewString(chars.data(), static_cast<jsize>(chars.size()));
+    return jni::newString(env, chars.data(), static_cast<jsize>(chars.size()));
 }

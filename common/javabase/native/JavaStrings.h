@@ -13,7 +13,7 @@
 // NewStringUTF takes as it is.
 bool isModifiedUtf8(const char* bytes);
 
-// A new Java string, or null with the JVM's exception pending. Modified UTF-8
+// A new Java string, or null with the JVM's exception taken aside. Modified UTF-8
 // goes through NewStringUTF unchanged; otherwise a standard 4-byte UTF-8
 // sequence becomes its surrogate pair and every byte that starts no
 // well-formed sequence becomes U+FFFD.

@@ -1,20 +1,17 @@
-// Scope-owned JNI resources taken by the verbs: each is released exactly once,
-// on every path out of the verb, the native-error path included.
+// Scope-owned JNI resources: each releases what it was given exactly once, on
+// every path out of its scope, the native-error path included. A guard makes
+// no JNI call but its release and takes what the checked calls (CheckedJni.h)
+// obtained, so every library uses the same ones, whatever it does with errors.
 #ifndef JNI_GUARDS_H
 #define JNI_GUARDS_H
 
 #include <jni.h>
 
-#include "ExceptionStash.h"
-
 // Modified UTF-8 characters of a Java string.
 class StringChars {
 public:
-    StringChars(JNIEnv* env, jstring string) : env_(env), string_(string) {
-        if (string_ != nullptr) {
-            chars_ = ExceptionStash::parkIfNull(env_, env_->GetStringUTFChars(string_, nullptr));
-        }
-    }
+    StringChars(JNIEnv* env, jstring string, const char* chars)
+        : env_(env), string_(string), chars_(chars) {}
     ~StringChars() {
         if (chars_ != nullptr) {
             env_->ReleaseStringUTFChars(string_, chars_);
@@ -28,22 +25,15 @@ public:
 private:
     JNIEnv* env_;
     jstring string_;
-    const char* chars_ = nullptr;
+    const char* chars_;
 };
 
 // Elements of a Java primitive array, released without copying back: what the
 // queue manager wrote into them reaches Java only through explicit region copies.
 template <typename ArrayType, typename ElementType,
-          ElementType* (JNIEnv::*Get)(ArrayType, jboolean*),
           void (JNIEnv::*Release)(ArrayType, ElementType*, jint)>
 class ArrayElements {
 public:
-    ArrayElements(JNIEnv* env, ArrayType array) : env_(env), array_(array) {
-        if (array_ != nullptr) {
-            elements_ = ExceptionStash::parkIfNull(env_, (env_->*Get)(array_, nullptr));
-        }
-    }
-    // Takes over elements obtained elsewhere (for example through a traced helper).
     ArrayElements(JNIEnv* env, ArrayType array, ElementType* elements)
         : env_(env), array_(array), elements_(elements) {}
     ~ArrayElements() {
@@ -61,8 +51,11 @@ public:
 private:
     JNIEnv* env_;
     ArrayType array_;
-    ElementType* elements_ = nullptr;
+    ElementType* elements_;
 };
+
+using ByteArrayElements = ArrayElements<jbyteArray, jbyte, &JNIEnv::ReleaseByteArrayElements>;
+using IntArrayElements = ArrayElements<jintArray, jint, &JNIEnv::ReleaseIntArrayElements>;
 
 // A local reference ended at scope exit: element references fetched in loops,
 // class references held by converters.
@@ -84,10 +77,5 @@ private:
     JNIEnv* env_;
     T ref_;
 };
-
-using ByteArrayElements = ArrayElements<jbyteArray, jbyte, &JNIEnv::GetByteArrayElements,
-                                        &JNIEnv::ReleaseByteArrayElements>;
-using IntArrayElements = ArrayElements<jintArray, jint, &JNIEnv::GetIntArrayElements,
-                                       &JNIEnv::ReleaseIntArrayElements>;
 
 #endif

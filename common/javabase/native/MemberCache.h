@@ -17,6 +17,8 @@
 #include <mutex>
 #include <new>
 
+#include "CheckedJni.h"
+
 // The identifiers of one class, a slot per member, each filled by its first
 // successful lookup. A lookup that fails fills nothing and is made again (and
 // reported again) by the next call.
@@ -51,16 +53,16 @@ public:
     MemberCache& operator=(const MemberCache&) = delete;
 
     // The slots of `cls`, or null when none can be kept for it (every place
-    // taken by a class still loaded, or no weak reference to be had, with the
-    // JVM's error left pending): the caller then looks its members up by name,
-    // as if nothing were cached.
+    // taken by a class still loaded, or no weak reference to be had, the JVM's
+    // error taken aside): the caller then looks its members up by name, as if
+    // nothing were cached.
     MemberSlots<N>* find(JNIEnv* env, jclass cls) {
         for (auto& place : classes_) {
             MemberSlots<N>* slots = place.load(std::memory_order_acquire);
             if (slots == nullptr) {
                 break;
             }
-            if (env->IsSameObject(slots->cls, cls)) {
+            if (jni::isSameObject(env, slots->cls, cls)) {
                 return slots;
             }
         }
@@ -80,10 +82,10 @@ private:
                 free = i;
                 break;
             }
-            if (env->IsSameObject(slots->cls, cls)) {
+            if (jni::isSameObject(env, slots->cls, cls)) {
                 return slots;  // added by another thread meanwhile
             }
-            if (cleared < 0 && env->IsSameObject(slots->cls, nullptr)) {
+            if (cleared < 0 && jni::isSameObject(env, slots->cls, nullptr)) {
                 cleared = i;
             }
         }
@@ -91,13 +93,13 @@ private:
         if (at < 0) {
             return nullptr;
         }
-        jweak weak = env->NewWeakGlobalRef(cls);
+        jweak weak = jni::newWeakGlobalRef(env, cls);
         if (weak == nullptr) {
             return nullptr;
         }
         auto* slots = new (std::nothrow) MemberSlots<N>(weak);
         if (slots == nullptr) {
-            env->DeleteWeakGlobalRef(weak);
+            jni::deleteWeakGlobalRef(env, weak);
             return nullptr;
         }
         // A replaced entry belonged to an unloaded class. Other threads may

@@ -6,7 +6,7 @@
 
 #include <jni.h>
 
-#include "ExceptionStash.h"
+#include "CheckedJni.h"
 #include "FieldCopy.h"
 #include "MemberCache.h"
 #include "NativeUtil.h"
@@ -15,12 +15,7 @@ template <size_t N>
 class Members {
 public:
     Members(JNIEnv* env, MemberCache<N>& cache, jclass cls)
-        : env_(env), cls_(cls), slots_(cache.find(env, cls)) {
-        if (slots_ == nullptr) {
-            // No weak reference to be had: the call goes on uncached.
-            ExceptionStash::parkHarmless(env);
-        }
-    }
+        : env_(env), cls_(cls), slots_(find(env, cache, cls)) {}
 
     jfieldID field(size_t slot, const char* name, const char* sig) {
         if (void* id = keptId(slots_, slot)) {
@@ -41,6 +36,12 @@ public:
     }
 
 private:
+    // No weak reference to be had is no failure: the call goes on uncached.
+    static MemberSlots<N>* find(JNIEnv* env, MemberCache<N>& cache, jclass cls) {
+        ExceptionStash::Harmless harmless;
+        return cache.find(env, cls);
+    }
+
     JNIEnv* env_;
     jclass cls_;
     MemberSlots<N>* slots_;
@@ -57,7 +58,7 @@ public:
     explicit ElementMembers(JNIEnv* env) : env_(env) {}
     ~ElementMembers() {
         if (last_ != nullptr) {
-            env_->DeleteLocalRef(last_);
+            jni::deleteLocalRef(env_, last_);
         }
     }
     ElementMembers(const ElementMembers&) = delete;
@@ -67,19 +68,19 @@ public:
     template <typename Resolve>
     Ids of(jobject element, const char* what, Resolve&& resolve) {
         jclass cls = requireObjectClass(env_, element, what);
-        if (last_ != nullptr && env_->IsSameObject(cls, last_)) {
-            env_->DeleteLocalRef(cls);
+        if (last_ != nullptr && jni::isSameObject(env_, cls, last_)) {
+            jni::deleteLocalRef(env_, cls);
             return ids_;
         }
         Ids ids;
         try {
             ids = resolve(cls);
         } catch (...) {
-            env_->DeleteLocalRef(cls);
+            jni::deleteLocalRef(env_, cls);
             throw;
         }
         if (last_ != nullptr) {
-            env_->DeleteLocalRef(last_);
+            jni::deleteLocalRef(env_, last_);
         }
         last_ = cls;
         ids_ = ids;

@@ -11,8 +11,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "CheckedJni.h"
 #include "FieldCopy.h"
-#include "JniGuards.h"
+#include "FreeDeleter.h"
 #include "NativeError.h"
 #include "NativeZTGMO.h"
 #include "NativeZTMD.h"
@@ -106,9 +107,9 @@ private:
 // `call(od, md, pmo, data, &compCode, &reason)` calls the queue manager.
 template <typename Descriptor, typename Target, typename Call>
 void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions, jint dataLength,
-                jbyteArray data, jobject compCodeH, jobject reasonH, Call&& call) {
+                jbyteArray data, Call&& call) {
     JNIEnv* env = verb.env;
-    requireMessageBuffer(verb, data, dataLength);
+    requireBytes(verb, data, dataLength);
     NativeZTPMO pmo(env, putOptions);
     ZTPMO pmoRecord;
     pmo.Initialise(&pmoRecord);
@@ -118,31 +119,25 @@ void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions,
     descriptor.forPut(&mdRecord, pmoRecord.options);
     MessageBuffer bytes(dataLength);
     jbyte* in = requireBuffer(verb, bytes);
-    env->GetByteArrayRegion(data, 0, dataLength, in);
-    ExceptionStash::park(env);
+    jni::getByteArrayRegion(env, data, 0, dataLength, in);
     ZTLONG compCode = 0;
     ZTLONG reason = 0;
     verb.beforeCall();
     call(object.record(), &mdRecord, &pmoRecord, in, &compCode, &reason);
-    verb.value("CompCode is ", compCode);
-    verb.value("Reason:", reason);
-    verb.result(compCodeH, reasonH, compCode, reason);
-    if (writesOutputs(compCode)) {
+    verb.finish({"CompCode is ", "Reason:"}, compCode, reason, [&] {
         descriptor.afterPut(&mdRecord);
         pmo.SetJavaZTPMO(pmoRecord);
         object.afterPut();
-    }
-    verb.exit();
+    });
 }
 
 // Get: native memory for the buffer first, then the message descriptor and the
 // options. Only the bytes received are copied back into the Java buffer.
 template <typename Descriptor>
 void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getOptions,
-                jint bufferLength, jbyteArray buffer, jobject dataLengthH, jobject compCodeH,
-                jobject reasonH) {
+                jint bufferLength, jbyteArray buffer, jobject dataLengthH) {
     JNIEnv* env = verb.env;
-    requireMessageBuffer(verb, buffer, bufferLength);
+    requireBytes(verb, buffer, bufferLength);
     MessageBuffer bytes(bufferLength);
     jbyte* out = requireBuffer(verb, bytes);
     Descriptor descriptor(env, message);
@@ -157,20 +152,15 @@ void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getO
     verb.beforeCall();
     ZTGET(hconn, hobj, &mdRecord, &gmoRecord, bufferLength, out, &dataLength,
           &compCode, &reason);
-    verb.value("CompCode: ", compCode);
-    verb.value("Reason:", reason);
-    verb.result(compCodeH, reasonH, compCode, reason);
-    if (writesOutputs(compCode)) {
+    verb.finish({"CompCode: ", "Reason:"}, compCode, reason, [&] {
         gmo.SetJavaZTGMO(gmoRecord);
         descriptor.afterGet(&mdRecord);
         const jint received = std::max<jint>(0, std::min<jint>(dataLength, bufferLength));
         if (received > 0) {
-            env->SetByteArrayRegion(buffer, 0, received, out);
-            ExceptionStash::park(env);
+            jni::setByteArrayRegion(env, buffer, 0, received, out);
         }
         verb.set(dataLengthH, dataLength);
-    }
-    verb.exit();
+    });
 }
 
 #endif

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "ExceptionStash.h"
+#include "CheckedJni.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
 
@@ -19,19 +19,19 @@ NativePint::NativePint(JNIEnv* env) {
     trace.entry(clsname, "NativePint");
     xFieldID = boundX.load(std::memory_order_relaxed);
     if (xFieldID == nullptr) {
-        jclass cls = ExceptionStash::parkIfNull(env, env->FindClass("com/zel/zt/Pint"));
-        if (cls == nullptr) {
+        LocalRef<jclass> cls(env, jni::findClass(env, "com/zel/zt/Pint"));
+        if (cls.get() == nullptr) {
             DoException(env, 2, 2195, 102, "com/zel/zt/Pint");
         }
         // A class without "x" binds to nothing: its holders are neither read
         // nor written, and the verb itself goes on.
-        xFieldID = env->GetFieldID(cls, "x", "I");
-        if (xFieldID == nullptr) {
-            ExceptionStash::parkHarmless(env);
-        } else {
+        {
+            ExceptionStash::Harmless harmless;
+            xFieldID = jni::fieldId(env, cls.get(), "x", "I");
+        }
+        if (xFieldID != nullptr) {
             boundX.store(xFieldID, std::memory_order_relaxed);
         }
-        env->DeleteLocalRef(cls);
     }
     trace.exit(clsname, "NativePint");
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "ExceptionStash.h"
+#include "CheckedJni.h"
 #include "JavaStrings.h"
 #include "NativeUtil.h"
 
@@ -26,8 +26,10 @@ const size_t kValueLineSize = 52;
 std::recursive_mutex fillLock;
 
 // An output method the host class lacks leaves its identifier null, and its
-// lines are skipped; that is not a failure of the call being traced.
+// lines are skipped; that is not a failure of the call being traced, and the
+// host is not told of it: the lookup's error is dropped, not taken aside.
 jmethodID optionalStaticMethod(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+    // Raw calls: the one place an error is cleared rather than kept for the host.
     jmethodID id = env->GetStaticMethodID(cls, name, sig);
     if (id == nullptr && env->ExceptionCheck()) {
         env->ExceptionClear();
@@ -50,30 +52,31 @@ void NativeTrace::fillCache(JNIEnv* env) {
         if (the_class.load(std::memory_order_acquire) != nullptr) {
             return;
         }
-        jclass cls = env->FindClass(kTraceClass);
-        ExceptionStash::park(env);
+        jclass cls = jni::findClass(env, kTraceClass);
         if (cls == nullptr) {
             probe = 102;
             message = kTraceClass;
         } else {
-            jmethodID isOnId = env->GetStaticMethodID(cls, "isOn", "()Z");
-            ExceptionStash::park(env);
+            jmethodID isOnId = jni::staticMethodId(env, cls, "isOn", "()Z");
             if (isOnId == nullptr) {
                 probe = 104;
                 message = "isOn";
             } else {
                 IDtrace = isOnId;
-                jboolean on = env->CallStaticBooleanMethod(cls, isOnId);
-                ExceptionStash::parkHarmless(env);
+                jboolean on = JNI_FALSE;
+                {
+                    ExceptionStash::Harmless harmless;
+                    on = jni::callStaticBooleanMethod(env, cls, isOnId);
+                }
                 traceflag.store(on ? 1 : 0, std::memory_order_relaxed);
-                auto global = static_cast<jclass>(env->NewGlobalRef(cls));
+                auto global = static_cast<jclass>(jni::newGlobalRef(env, cls));
                 IDentry = optionalStaticMethod(env, global, "entry", kTwoStrings);
                 IDexit = optionalStaticMethod(env, global, "exit", kTwoStrings);
                 IDtrace1 = optionalStaticMethod(env, global, "trace", kTwoStrings);
                 IDtrace2 = optionalStaticMethod(env, global, "trace", kLevelAndTwoStrings);
                 the_class.store(global, std::memory_order_release);
             }
-            env->DeleteLocalRef(cls);
+            jni::deleteLocalRef(env, cls);
         }
     }
     // Reported outside the lock: the logger is host code too.
@@ -87,8 +90,8 @@ void NativeTrace::UpdateTraceFlag() {
     if (cls == nullptr) {
         return;
     }
-    jboolean on = env_->CallStaticBooleanMethod(cls, IDtrace);
-    ExceptionStash::parkHarmless(env_);
+    ExceptionStash::Harmless harmless;
+    jboolean on = jni::callStaticBooleanMethod(env_, cls, IDtrace);
     traceflag.store(on ? 1 : 0, std::memory_order_relaxed);
 }
 
@@ -132,27 +135,20 @@ void NativeTrace::callHost(jmethodID method, const char* first, const char* seco
     if (cls == nullptr || method == nullptr) {
         return;
     }
-    jstring a = newJavaString(env_, first);
-    if (a == nullptr) {
-        ExceptionStash::parkHarmless(env_);
-    }
-    jstring b = nullptr;
-    if (a != nullptr) {
-        b = newJavaString(env_, second);
-        if (b == nullptr) {
-            ExceptionStash::parkHarmless(env_);
-        }
-    }
-    if (b != nullptr) {
-        if (level != nullptr) {
-            env_->CallStaticVoidMethod(cls, method, static_cast<jint>(*level), a, b);
-        } else {
-            env_->CallStaticVoidMethod(cls, method, a, b);
-        }
-        ExceptionStash::parkHarmless(env_);
-    }
+    ExceptionStash::Harmless harmless;
     // Deleted at once: a verb writes many lines, and a native's local
     // reference capacity is small.
-    env_->DeleteLocalRef(b);
-    env_->DeleteLocalRef(a);
+    LocalRef<jstring> a(env_, newJavaString(env_, first));
+    if (a.get() == nullptr) {
+        return;
+    }
+    LocalRef<jstring> b(env_, newJavaString(env_, second));
+    if (b.get() == nullptr) {
+        return;
+    }
+    if (level != nullptr) {
+        jni::callStaticVoidMethod(env_, cls, method, static_cast<jint>(*level), a.get(), b.get());
+    } else {
+        jni::callStaticVoidMethod(env_, cls, method, a.get(), b.get());
+    }
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ExceptionStash.h"
+#include "CheckedJni.h"
 #include "JavaStrings.h"
 #include "NativeTrace.h"
 
@@ -17,21 +17,21 @@ void traceFirstBytes(JNIEnv* env, NativeTrace& trace, jbyteArray array, const jb
         return;
     }
     static const char* const labels[] = {"Byte 0", "Byte 1", "Byte 2"};
-    jsize length = env->GetArrayLength(array);
+    jsize length = jni::arrayLength(env, array);
     for (jsize i = 0; i < 3 && i < length; ++i) {
         trace.trace(2, "GetByteArrayField", labels[i], static_cast<unsigned char>(bytes[i]));
     }
 }
 
 bool hasElement(JNIEnv* env, jarray array) {
-    return env->GetArrayLength(array) > 0;
+    return jni::arrayLength(env, array) > 0;
 }
 
 // A lookup that found nothing traces the name it missed and ends in DoException.
 template <typename Id>
 Id requireFound(JNIEnv* env, NativeTrace& trace, Id id, const char* helper, const char* label,
                 const char* name, int probe) {
-    if (ExceptionStash::parkIfNull(env, id) == nullptr) {
+    if (id == nullptr) {
         trace.trace(2, helper, label);
         trace.trace(2, helper, name);
         DoException(env, 2, 2195, probe, name);
@@ -44,19 +44,19 @@ extern "C" {
 
 jfieldID GetFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    return requireFound(env, trace, env->GetFieldID(cls, name, sig), "GetFieldID",
+    return requireFound(env, trace, jni::fieldId(env, cls, name, sig), "GetFieldID",
                         "***********Cant find Field ", name, 103);
 }
 
 jmethodID GetMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    return requireFound(env, trace, env->GetMethodID(cls, name, sig), "GetMethodID",
+    return requireFound(env, trace, jni::methodId(env, cls, name, sig), "GetMethodID",
                         "***********Cant find Method ", name, 104);
 }
 
 jmethodID GetStaticMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    return requireFound(env, trace, env->GetStaticMethodID(cls, name, sig), "GetStaticMethodID",
+    return requireFound(env, trace, jni::staticMethodId(env, cls, name, sig), "GetStaticMethodID",
                         "***********Cant find Method ", name, 104);
 }
 
@@ -64,7 +64,7 @@ jint GetIntField(JNIEnv* env, jobject obj, jfieldID id) {
     NativeTrace trace(env);
     jint value = 0;
     if (id != nullptr) {
-        value = env->GetIntField(obj, id);
+        value = jni::getIntField(env, obj, id);
     }
     trace.trace(2, "GetIntField", "Int field:", value);
     return value;
@@ -75,7 +75,7 @@ void SetIntField(JNIEnv* env, jint value, jobject obj, jfieldID id) {
     if (id == nullptr) {
         return;
     }
-    env->SetIntField(obj, id, value);
+    jni::setIntField(env, obj, id, value);
     trace.trace(2, "SetIntField", "Int field:", value);
 }
 
@@ -85,7 +85,7 @@ void SetCharField(JNIEnv* env, char value, jobject obj, jfieldID id) {
         return;
     }
     const auto widened = static_cast<signed char>(value);
-    env->SetCharField(obj, id, static_cast<jchar>(static_cast<jshort>(widened)));
+    jni::setCharField(env, obj, id, static_cast<jchar>(static_cast<jshort>(widened)));
     trace.trace(2, "SetCharField", "Int field:", widened);
 }
 
@@ -103,11 +103,11 @@ void SetStringField(JNIEnv* env, const char* source, int length, jobject obj, jf
     buffer[length] = '\0';
     trace.trace(2, "SetStringField", "Value:");
     trace.trace(2, "SetStringField", buffer);
-    jstring string = ExceptionStash::parkIfNull(env, newJavaString(env, buffer));
+    jstring string = newJavaString(env, buffer);
     if (string != nullptr && id != nullptr) {
-        env->SetObjectField(obj, id, string);
+        jni::setObjectField(env, obj, id, string);
     }
-    env->DeleteLocalRef(string);
+    jni::deleteLocalRef(env, string);
 }
 
 const char* GetStringField(JNIEnv* env, jobject obj, jfieldID id, jstring* string) {
@@ -116,9 +116,9 @@ const char* GetStringField(JNIEnv* env, jobject obj, jfieldID id, jstring* strin
     if (id == nullptr || string == nullptr) {
         return nullptr;
     }
-    *string = static_cast<jstring>(env->GetObjectField(obj, id));
+    *string = static_cast<jstring>(jni::getObjectField(env, obj, id));
     if (*string != nullptr) {
-        chars = ExceptionStash::parkIfNull(env, env->GetStringUTFChars(*string, nullptr));
+        chars = jni::stringUtfChars(env, *string);
     } else {
         trace.trace(2, "GetStringField", "Cant find fieldValue");
     }
@@ -131,7 +131,7 @@ const char* GetStringField(JNIEnv* env, jobject obj, jfieldID id, jstring* strin
 void ZTCopyString(JNIEnv* env, jstring string, const char* chars, char* destination,
                   int length) {
     if (chars == nullptr) {
-        env->DeleteLocalRef(string);
+        jni::deleteLocalRef(env, string);
         return;
     }
     // Modified UTF-8 holds no NUL byte, so strlen is the string's byte length.
@@ -142,8 +142,8 @@ void ZTCopyString(JNIEnv* env, jstring string, const char* chars, char* destinat
     } else {
         std::memcpy(destination, chars, size + 1);
     }
-    env->ReleaseStringUTFChars(string, chars);
-    env->DeleteLocalRef(string);
+    jni::releaseStringUtfChars(env, string, chars);
+    jni::deleteLocalRef(env, string);
 }
 
 jbyte* GetByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray* array) {
@@ -152,9 +152,9 @@ jbyte* GetByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray* arra
     if (id == nullptr || array == nullptr) {
         return nullptr;
     }
-    *array = static_cast<jbyteArray>(env->GetObjectField(obj, id));
+    *array = static_cast<jbyteArray>(jni::getObjectField(env, obj, id));
     if (*array != nullptr) {
-        elements = ExceptionStash::parkIfNull(env, env->GetByteArrayElements(*array, nullptr));
+        elements = jni::byteArrayElements(env, *array);
     } else {
         trace.trace(2, "GetByteArrayField", "Cant find fieldValue");
     }
@@ -167,30 +167,29 @@ jbyte* GetByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray* arra
 void ZTCopyByteArray(JNIEnv* env, jbyteArray array, jbyte* elements, void* destination,
                      int length) {
     if (elements == nullptr) {
-        env->DeleteLocalRef(array);
+        jni::deleteLocalRef(env, array);
         return;
     }
-    const jsize available = env->GetArrayLength(array);
+    const jsize available = jni::arrayLength(env, array);
     const jsize count = std::max<jsize>(0, std::min<jsize>(available, length));
     std::memcpy(destination, elements, static_cast<size_t>(count));
-    env->ReleaseByteArrayElements(array, elements, JNI_ABORT);
-    env->DeleteLocalRef(array);
+    jni::releaseByteArrayElements(env, array, elements);
+    jni::deleteLocalRef(env, array);
 }
 
 void SetByteArrayField(JNIEnv* env, const void* source, int length, jobject obj, jfieldID id) {
     if (source == nullptr || length < 0) {
         return;
     }
-    jbyteArray array = ExceptionStash::parkIfNull(env, env->NewByteArray(length));
+    jbyteArray array = jni::newByteArray(env, length);
     if (array == nullptr) {
         return;
     }
-    // The whole of a new array of that length: no bounds to break.
-    env->SetByteArrayRegion(array, 0, length, static_cast<const jbyte*>(source));
+    jni::fillNewByteArray(env, array, length, static_cast<const jbyte*>(source));
     if (id != nullptr) {
-        env->SetObjectField(obj, id, array);
+        jni::setObjectField(env, obj, id, array);
     }
-    env->DeleteLocalRef(array);
+    jni::deleteLocalRef(env, array);
 }
 
 jbyte* GetByteArrayElements(JNIEnv* env, jbyteArray array) {
@@ -198,7 +197,7 @@ jbyte* GetByteArrayElements(JNIEnv* env, jbyteArray array) {
     if (array == nullptr) {
         return nullptr;
     }
-    jbyte* elements = ExceptionStash::parkIfNull(env, env->GetByteArrayElements(array, nullptr));
+    jbyte* elements = jni::byteArrayElements(env, array);
     if (elements != nullptr && NativeTrace::isOn() && hasElement(env, array)) {
         trace.trace(2, "GetByteArrayElements", "Byte 0", elements[0]);
     }
@@ -210,7 +209,7 @@ jint* GetIntArrayElements(JNIEnv* env, jintArray array) {
     if (array == nullptr) {
         return nullptr;
     }
-    jint* elements = ExceptionStash::parkIfNull(env, env->GetIntArrayElements(array, nullptr));
+    jint* elements = jni::intArrayElements(env, array);
     if (elements != nullptr && NativeTrace::isOn() && hasElement(env, array)) {
         trace.trace(2, "GetIntArrayElements", "Byte 0", elements[0]);
     }
@@ -218,22 +217,16 @@ jint* GetIntArrayElements(JNIEnv* env, jintArray array) {
 }
 
 void DoException(JNIEnv* env, int /*compCode*/, int /*reason*/, int probe, const char* message) {
-    // The failed lookup that brought us here may have left an exception pending.
-    ExceptionStash::park(env);
-    jclass logger = env->FindClass("com/zel/ztservices/ZTInternalException");
-    ExceptionStash::park(env);
-    if (logger != nullptr) {
-        jmethodID log =
-            env->GetStaticMethodID(logger, "logZTInternalException", "(ILjava/lang/String;)V");
-        ExceptionStash::park(env);
+    // What the failed lookup raised was taken aside by its checked call, so the
+    // logger can be called.
+    LocalRef<jclass> logger(env, jni::findClass(env, "com/zel/ztservices/ZTInternalException"));
+    if (logger.get() != nullptr) {
+        jmethodID log = jni::staticMethodId(env, logger.get(), "logZTInternalException",
+                                            "(ILjava/lang/String;)V");
         if (log != nullptr) {
-            jstring text = env->NewStringUTF(message);
-            ExceptionStash::park(env);
-            env->CallStaticVoidMethod(logger, log, static_cast<jint>(probe), text);
-            ExceptionStash::park(env);
-            env->DeleteLocalRef(text);
+            LocalRef<jstring> text(env, jni::newStringUtf(env, message));
+            jni::callStaticVoidMethod(env, logger.get(), log, static_cast<jint>(probe), text.get());
         }
-        env->DeleteLocalRef(logger);
     }
     throw NativeError();
 }

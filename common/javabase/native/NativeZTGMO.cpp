@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "ExceptionStash.h"
+#include "CheckedJni.h"
 #include "FieldCopy.h"
 #include "JniGuards.h"
 #include "MemberLookup.h"
@@ -27,8 +27,7 @@ NativeZTGMO::NativeZTGMO(JNIEnv* env, jobject options) : env_(env), options_(opt
     jclass c = cls.get();
     Members<kMemberCount> m(env_, members, c);
     jmethodID getVersion = m.method(kGetVersion, "getVersion", "()I");
-    version = env_->CallIntMethod(options_, getVersion);
-    ExceptionStash::park(env_);
+    version = jni::callIntMethod(env_, options_, getVersion);
     optionsField_ = m.field(kOptions, "options", "I");
     waitInterval_ = m.field(kWaitInterval, "waitInterval", "I");
     resolvedQueueName_ = m.field(kResolvedQueueName, "resolvedQueueName", "Ljava/lang/String;");
@@ -65,7 +64,7 @@ void NativeZTGMO::Initialise(ZTGMO* gmo) {
 void NativeZTGMO::SetJavaZTGMO(ZTGMO gmo) {
     NativeTrace trace(env_);
     trace.entry(clsname, "SetJavaZTGMO");
-    if (env_->GetBooleanField(options_, noReadBack_)) {
+    if (jni::getBooleanField(env_, options_, noReadBack_)) {
         return;
     }
     SetStringField(env_, gmo.resolvedQueueName, sizeof gmo.resolvedQueueName, options_,

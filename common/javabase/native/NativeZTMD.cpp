@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "ExceptionStash.h"
+#include "CheckedJni.h"
 #include "FieldCopy.h"
 #include "JniGuards.h"
 #include "MemberLookup.h"
@@ -43,8 +43,7 @@ NativeZTMD::NativeZTMD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_
     jclass c = cls.get();
     Members<kMemberCount> m(env_, members, c);
     jmethodID getVersion = m.method(kGetVersion, "getVersion", "()I");
-    version = env_->CallIntMethod(descriptor_, getVersion);
-    ExceptionStash::park(env_);
+    version = jni::callIntMethod(env_, descriptor_, getVersion);
     report_ = m.field(kReport, "report", "I");
     messageType_ = m.field(kMessageType, "messageType", "I");
     expiry_ = m.field(kExpiry, "expiry", "I");
@@ -189,8 +188,8 @@ void NativeZTMD::SetJavaZTMD(ZTMD md) {
 
     const char* date = md.putDate;
     const char* time = md.putTime;
-    env_->CallVoidMethod(
-        d, setDateAndTime_,
+    jni::callVoidMethod(
+        env_, d, setDateAndTime_,
         static_cast<jint>(1000 * digit(date, 0) + 100 * digit(date, 1) + 10 * digit(date, 2) +
                           digit(date, 3)),
         static_cast<jint>(10 * digit(date, 4) + digit(date, 5)),
@@ -199,7 +198,6 @@ void NativeZTMD::SetJavaZTMD(ZTMD md) {
         static_cast<jint>(10 * digit(time, 2) + digit(time, 3)),
         static_cast<jint>(10 * digit(time, 4) + digit(time, 5)),
         static_cast<jint>(100 * digit(time, 6) + 10 * digit(time, 7)));
-    ExceptionStash::park(env_);
 
     SetStringField(env_, md.applicationOriginData, sizeof md.applicationOriginData, d,
                    applicationOriginData_);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "CheckedJni.h"
 #include "FieldCopy.h"
 #include "JniGuards.h"
 #include "MemberLookup.h"
@@ -131,7 +132,7 @@ void NativeZTMsg2::copyNativeToJavaInt(jint value, jfieldID id) {
 }
 
 void NativeZTMsg2::setJavaBoolean(jfieldID id, bool value) {
-    env_->SetBooleanField(message_, id, value ? JNI_TRUE : JNI_FALSE);
+    jni::setBooleanField(env_, message_, id, value ? JNI_TRUE : JNI_FALSE);
 }
 
 void NativeZTMsg2::populateNativeZTMDCommon(ZTMD* md) {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <optional>
 
-#include "ExceptionStash.h"
+#include "CheckedJni.h"
 #include "FieldCopy.h"
 #include "JniGuards.h"
 #include "MemberLookup.h"
@@ -51,8 +51,7 @@ NativeZTOD::NativeZTOD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_
     alternateUserId_ = m.field(kAlternateUserId, "AlternateUserId", kString);
     if (version > 1) {
         jmethodID records = m.method(kGetNumberofRecords, "GetNumberofRecords", "()I");
-        count = env_->CallIntMethod(descriptor_, records);
-        ExceptionStash::park(env_);
+        count = jni::callIntMethod(env_, descriptor_, records);
         knownDestCount_ = m.field(kKnownDestCount, "KnownDestCount", "I");
         unknownDestCount_ = m.field(kUnknownDestCount, "UnknownDestCount", "I");
         invalidDestCount_ = m.field(kInvalidDestCount, "InvalidDestCount", "I");
@@ -100,9 +99,9 @@ void NativeZTOD::Initialise(ZTOD* record) {
 }
 
 void NativeZTOD::buildRecordArrays() {
-    objectRecords_ = static_cast<jobjectArray>(env_->GetObjectField(descriptor_, objectRecordsField_));
+    objectRecords_ = static_cast<jobjectArray>(jni::getObjectField(env_, descriptor_, objectRecordsField_));
     responseRecords_ =
-        static_cast<jobjectArray>(env_->GetObjectField(descriptor_, responseRecordsField_));
+        static_cast<jobjectArray>(jni::getObjectField(env_, descriptor_, responseRecordsField_));
     // Both arrays are walked by index up to the count: one that is missing or
     // shorter would be read past its end.
     requireRecords(env_, objectRecords_, count, "objectRecords");
@@ -111,14 +110,14 @@ void NativeZTOD::buildRecordArrays() {
     objectRecordArray_.reset(allocateRecords<ZTOR>(env_, count));
     responseRecordArray_.reset(allocateRecords<ZTRR>(env_, count));
 
-    LocalRef<jobject> first(env_, arrayElement(env_, objectRecords_, 0));
+    LocalRef<jobject> first(env_, jni::arrayElement(env_, objectRecords_, 0));
     if (first.get() == nullptr) {
         DoException(env_, 2, 2195, 103, "objectRecords");
     }
     NativeZTOR converter(env_, first.get());
     ZTOR* records = objectRecordArray_.get();
     for (jint i = 0; i < count; ++i) {
-        LocalRef<jobject> element(env_, arrayElement(env_, objectRecords_, i));
+        LocalRef<jobject> element(env_, jni::arrayElement(env_, objectRecords_, i));
         if (element.get() == nullptr) {
             DoException(env_, 2, 2195, 103, "objectRecords");
         }
@@ -137,18 +136,18 @@ void NativeZTOD::SetJavaZTOD(ZTOD record) {
         SetIntField(env_, record.unknownDestCount, descriptor_, unknownDestCount_);
         SetIntField(env_, record.knownDestCount, descriptor_, knownDestCount_);
         responseRecords_ =
-            static_cast<jobjectArray>(env_->GetObjectField(descriptor_, responseRecordsField_));
+            static_cast<jobjectArray>(jni::getObjectField(env_, descriptor_, responseRecordsField_));
         if (record.recsPresent >= 1 && record.responseRecords != nullptr &&
             responseRecordArray_ != nullptr && responseRecords_ != nullptr) {
             // The host may have replaced the array since Initialise: never index
             // past the one there now, and skip elements that are null (the
             // converter is built on the first element that is there).
-            const jint available = env_->GetArrayLength(responseRecords_);
+            const jint available = jni::arrayLength(env_, responseRecords_);
             const jint n = count < available ? count : available;
             std::optional<NativeZTRR> converter;
             const ZTRR* records = responseRecordArray_.get();
             for (jint i = 0; i < n; ++i) {
-                LocalRef<jobject> element(env_, arrayElement(env_, responseRecords_, i));
+                LocalRef<jobject> element(env_, jni::arrayElement(env_, responseRecords_, i));
                 if (element.get() == nullptr) {
                     continue;
                 }

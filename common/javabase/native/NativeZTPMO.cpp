@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "ExceptionStash.h"
+#include "CheckedJni.h"
 #include "JniGuards.h"
 #include "MemberLookup.h"
 #include "NativeError.h"
@@ -73,8 +73,7 @@ void NativeZTPMO::Initialise(ZTPMO* pmo) {
     fields_ = 0;
     trace.trace(2, "NativeZTPMO", "Version:", version);
     if (version > 1) {
-        count_ = env_->CallIntMethod(options_, getNumResponseRecords_);
-        ExceptionStash::park(env_);
+        count_ = jni::callIntMethod(env_, options_, getNumResponseRecords_);
         trace.trace(2, "NativeZTPMO", "NumPutMsgRecs:", count_);
         if (count_ >= 1) {
             buildResponseRecords();
@@ -96,12 +95,12 @@ void NativeZTPMO::Initialise(ZTPMO* pmo) {
 // a put without them goes ahead, as it does when the memory cannot be had.
 void NativeZTPMO::buildResponseRecords() {
     responseRecords_ =
-        static_cast<jobjectArray>(env_->GetObjectField(options_, responseRecordsField_));
+        static_cast<jobjectArray>(jni::getObjectField(env_, options_, responseRecordsField_));
     if (responseRecords_ == nullptr) {
         return;
     }
-    LocalRef<jobject> first(env_, env_->GetArrayLength(responseRecords_) > 0
-                                      ? arrayElement(env_, responseRecords_, 0)
+    LocalRef<jobject> first(env_, jni::arrayLength(env_, responseRecords_) > 0
+                                      ? jni::arrayElement(env_, responseRecords_, 0)
                                       : nullptr);
     if (first.get() == nullptr) {
         return;
@@ -114,12 +113,12 @@ void NativeZTPMO::buildResponseRecords() {
 
 void NativeZTPMO::buildPutMessageRecords() {
     putMessageRecords_ =
-        static_cast<jobjectArray>(env_->GetObjectField(options_, putMessageRecordsField_));
+        static_cast<jobjectArray>(jni::getObjectField(env_, options_, putMessageRecordsField_));
     if (putMessageRecords_ == nullptr) {
         return;
     }
-    LocalRef<jobject> first(env_, env_->GetArrayLength(putMessageRecords_) > 0
-                                      ? arrayElement(env_, putMessageRecords_, 0)
+    LocalRef<jobject> first(env_, jni::arrayLength(env_, putMessageRecords_) > 0
+                                      ? jni::arrayElement(env_, putMessageRecords_, 0)
                                       : nullptr);
     if (first.get() == nullptr) {
         return;
@@ -138,7 +137,7 @@ void NativeZTPMO::buildPutMessageRecords() {
     unsigned char* cursor = putMessageRecordArray_.get();
     for (jint i = 0; i < count_; ++i) {
         // A null element takes no native record: the records stay packed.
-        LocalRef<jobject> element(env_, arrayElement(env_, putMessageRecords_, i));
+        LocalRef<jobject> element(env_, jni::arrayElement(env_, putMessageRecords_, i));
         if (element.get() != nullptr) {
             converter.Initialise(&cursor, element.get());
             cursor += recordSize_;
@@ -149,7 +148,7 @@ void NativeZTPMO::buildPutMessageRecords() {
 void NativeZTPMO::SetJavaZTPMO(ZTPMO pmo) {
     NativeTrace trace(env_);
     trace.entry(clsname, "SetJavaZTPMO");
-    if (!env_->GetBooleanField(options_, noReadBack_) && version >= 1) {
+    if (!jni::getBooleanField(env_, options_, noReadBack_) && version >= 1) {
         SetStringField(env_, pmo.resolvedQueueName, sizeof pmo.resolvedQueueName, options_,
                        resolvedQueueName_);
         SetStringField(env_, pmo.resolvedQueueManagerName, sizeof pmo.resolvedQueueManagerName,
@@ -176,21 +175,21 @@ void NativeZTPMO::writeResponseRecords() {
         return;
     }
     jobjectArray records =
-        static_cast<jobjectArray>(env_->GetObjectField(options_, responseRecordsField_));
+        static_cast<jobjectArray>(jni::getObjectField(env_, options_, responseRecordsField_));
     LocalRef<jobjectArray> array(env_, records);
     if (records == nullptr) {
         return;
     }
-    const jint available = env_->GetArrayLength(records);
+    const jint available = jni::arrayLength(env_, records);
     const jint n = count_ < available ? count_ : available;
-    LocalRef<jobject> first(env_, n >= 1 ? arrayElement(env_, records, 0) : nullptr);
+    LocalRef<jobject> first(env_, n >= 1 ? jni::arrayElement(env_, records, 0) : nullptr);
     if (first.get() == nullptr) {
         return;
     }
     NativeZTRR converter(env_, first.get());
     const ZTRR* cursor = responseRecordArray_.get();
     for (jint i = 0; i < n; ++i) {
-        LocalRef<jobject> element(env_, arrayElement(env_, records, i));
+        LocalRef<jobject> element(env_, jni::arrayElement(env_, records, i));
         if (element.get() != nullptr) {
             converter.SetJavaZTRR(*cursor, element.get());
             ++cursor;
@@ -202,14 +201,14 @@ void NativeZTPMO::writePutMessageRecords() {
     if (putMessageRecordArray_ == nullptr || putMessageRecords_ == nullptr) {
         return;
     }
-    LocalRef<jobject> first(env_, arrayElement(env_, putMessageRecords_, 0));
+    LocalRef<jobject> first(env_, jni::arrayElement(env_, putMessageRecords_, 0));
     if (first.get() == nullptr) {
         return;
     }
     NativeZTPMR converter(env_, first.get(), fields_);
     unsigned char* cursor = putMessageRecordArray_.get();
     for (jint i = 0; i < count_; ++i) {
-        LocalRef<jobject> element(env_, arrayElement(env_, putMessageRecords_, i));
+        LocalRef<jobject> element(env_, jni::arrayElement(env_, putMessageRecords_, i));
         if (element.get() != nullptr) {
             converter.SetJavaZTPMR(cursor, element.get());
             cursor += recordSize_;

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "JniGuards.h"
+#include "CheckedJni.h"
 #include "NativeError.h"
 #include "VerbFrame.h"
 #include "ztm.h"
@@ -28,7 +28,7 @@ void copyQMgrName(JNIEnv* env, jstring name, QMgrNameField& out) {
     if (name == nullptr) {
         throw NativeError();
     }
-    StringChars chars(env, name);
+    StringChars chars = jni::utfChars(env, name);
     if (chars.get() == nullptr) {
         throw NativeError();
     }
@@ -57,8 +57,7 @@ void endUnitOfWork(JNIEnv* env, const char* methodName, void (*end)(ZTLONG, ZTLO
         ZTLONG reason = 0;
         verb.beforeCall();
         end(hconn, &compCode, &reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        verb.exit();
+        verb.finish(kNoResultLines, compCode, reason);
     });
 }
 
@@ -80,13 +79,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCONN(JNIEnv* env, jo
         ZTLONG reason = 0;
         verb.beforeCall();
         ZTCONN(name.field, &hconn, &compCode, &reason);
-        verb.value("CompCode: ", compCode);
-        verb.value("Reason:", reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        if (writesOutputs(compCode)) {
-            verb.set(hconnH, hconn);
-        }
-        verb.exit();
+        verb.finish({"CompCode: ", "Reason:"}, compCode, reason, [&] { verb.set(hconnH, hconn); });
     });
 }
 
@@ -106,13 +99,8 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCONNX(JNIEnv* env, j
         ZTLONG reason = 0;
         verb.beforeCall();
         ZTCONNX(name.field, &cno, &hconn, &compCode, &reason);
-        verb.value("CompCode is ", compCode);
-        verb.value("Reason:", reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        if (writesOutputs(compCode)) {
-            verb.set(hconnH, hconn);
-        }
-        verb.exit();
+        verb.finish({"CompCode is ", "Reason:"}, compCode, reason,
+                    [&] { verb.set(hconnH, hconn); });
     });
 }
 
@@ -121,8 +109,7 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION__1spiConnect(JNIEnv* env
                                                                      jint options, jobject hconnH,
                                                                      jobject compCodeH,
                                                                      jobject reasonH) {
-    jint result = 0;
-    runHolderFirstVerb(env, clsname, "_spiConnect", compCodeH, reasonH, [&](Verb& verb) {
+    return runHolderFirstVerb(env, clsname, "_spiConnect", compCodeH, reasonH, [&](Verb& verb) {
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
         ZTLONG hconn = 0;
@@ -137,24 +124,21 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION__1spiConnect(JNIEnv* env
         lcno.version = 2;
         verb.beforeCall();
         lpiSPIZTConnect(name.field, &lcno, &cno, &hconn, &compCode, &reason);
-        verb.value("CompCode is ", compCode);
-        verb.value("Reason: ", reason);
+        const ResultLines lines{"CompCode is ", "Reason: "};
         jint spiResult = 1;
+        // 2195 here is how a queue manager without the service-provider
+        // connect answers; the host relies on being connected all the same,
+        // through ZTCONNX, and learns of it from the result 0.
         if (reason == ZTRC_UNEXPECTED_ERROR) {
+            verb.value(lines.compCode, compCode);
+            verb.value(lines.reason, reason);
             verb.line("Attempting to connect using ZTCONNX instead");
             ZTCONNX(name.field, &cno, &hconn, &compCode, &reason);
-            verb.value("CompCode is ", compCode);
-            verb.value("Reason: ", reason);
             spiResult = 0;
         }
-        verb.result(compCodeH, reasonH, compCode, reason);
-        if (writesOutputs(compCode)) {
-            verb.set(hconnH, hconn);
-        }
-        verb.exit();
-        result = spiResult;
+        verb.finish(lines, compCode, reason, [&] { verb.set(hconnH, hconn); });
+        return spiResult;
     });
-    return result;
 }
 
 JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTDISC(JNIEnv* env, jobject,
@@ -167,13 +151,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTDISC(JNIEnv* env, jo
         ZTLONG reason = 0;
         verb.beforeCall();
         ZTDISC(&hconn, &compCode, &reason);
-        verb.value("CompCode: ", compCode);
-        verb.value("Reason:", reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        if (writesOutputs(compCode)) {
-            verb.set(hconnH, hconn);
-        }
-        verb.exit();
+        verb.finish({"CompCode: ", "Reason:"}, compCode, reason, [&] { verb.set(hconnH, hconn); });
     });
 }
 
@@ -190,10 +168,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTBEGIN(JNIEnv* env, j
         ZTLONG reason = 0;
         verb.beforeCall();
         ZTBEGIN(hconn, &bo, &compCode, &reason);
-        verb.value("CompCode: ", compCode);
-        verb.value("Reason:", reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        verb.exit();
+        verb.finish({"CompCode: ", "Reason:"}, compCode, reason);
     });
 }
 
@@ -215,20 +190,22 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1honourPVXInternal(JNIE
                                                                             jobject,
                                                                             jobject compCodeH,
                                                                             jobject reasonH) {
-    ExceptionStash stash(env);
-    try {
-        NativeTrace trace(env);
-        NativePint pint(env);
-        Verb verb(env, trace, pint, clsname, "_honourPVXInternal");
-        verb.line("This should never be called outside Lumenvale Zenthra");
-        verb.result(compCodeH, reasonH, 0, 0);
-    } catch (...) {
-        reportBridgeFailure(env, nullptr, compCodeH, reasonH);
-    }
+    // No flag refresh, no entry or exit line: the host's own trace shows this call.
+    nativeBoundary(
+        env,
+        [&] {
+            NativeTrace trace(env);
+            NativePint pint(env);
+            Verb verb(env, trace, pint, clsname, "_honourPVXInternal", compCodeH, reasonH);
+            verb.line("This should never be called outside Lumenvale Zenthra");
+            verb.set(compCodeH, 0);
+            verb.set(reasonH, 0);
+        },
+        [&] { reportBridgeFailure(env, nullptr, compCodeH, reasonH); });
 }
 
-JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION_init_1conversion(JNIEnv*, jobject) {
-    return 1;
+JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION_init_1conversion(JNIEnv* env, jobject) {
+    return nativeBoundary(env, [] { return jint{1}; }, [] { return jint{1}; });
 }
 
 }  // extern "C"

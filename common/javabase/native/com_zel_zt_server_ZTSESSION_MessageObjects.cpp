@@ -15,7 +15,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUTMSG2(
     jint dataLength, jbyteArray data, jobject compCodeH, jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_ZTPUTMSG2", compCodeH, reasonH, [&](Verb& verb) {
         putMessage<MessageObject, OpenObject>(
-            verb, nullptr, message, putOptions, dataLength, data, compCodeH, reasonH,
+            verb, nullptr, message, putOptions, dataLength, data,
             [&](ZTOD*, ZTMD* md, ZTPMO* pmo, jbyte* bytes, ZTLONG* cc, ZTLONG* rc) {
                 ZTPUT(hconn, hobj, md, pmo, dataLength, bytes, cc, rc);
             });
@@ -27,7 +27,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT1MSG2(
     jint dataLength, jbyteArray data, jobject compCodeH, jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_ZTPUT1MSG2", compCodeH, reasonH, [&](Verb& verb) {
         putMessage<MessageObject, NamedObject>(
-            verb, objDesc, message, putOptions, dataLength, data, compCodeH, reasonH,
+            verb, objDesc, message, putOptions, dataLength, data,
             [&](ZTOD* od, ZTMD* md, ZTPMO* pmo, jbyte* bytes, ZTLONG* cc, ZTLONG* rc) {
                 ZTPUT1(hconn, od, md, pmo, dataLength, bytes, cc, rc);
             });
@@ -40,7 +40,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGETMSG2(
     jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_ZTGETMSG2", compCodeH, reasonH, [&](Verb& verb) {
         getMessage<MessageObject>(verb, hconn, hobj, message, getOptions, bufferLength, buffer,
-                                  dataLengthH, compCodeH, reasonH);
+                                  dataLengthH);
     });
 }
 

@@ -18,7 +18,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT(JNIEnv* env, job
                                                                 jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_ZTPUT", compCodeH, reasonH, [&](Verb& verb) {
         putMessage<DescriptorObject, OpenObject>(
-            verb, nullptr, msgDesc, putOptions, dataLength, data, compCodeH, reasonH,
+            verb, nullptr, msgDesc, putOptions, dataLength, data,
             [&](ZTOD*, ZTMD* md, ZTPMO* pmo, jbyte* bytes, ZTLONG* cc, ZTLONG* rc) {
                 ZTPUT(hconn, hobj, md, pmo, dataLength, bytes, cc, rc);
             });
@@ -34,7 +34,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTPUT1(JNIEnv* env, jo
                                                                  jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_ZTPUT1", compCodeH, reasonH, [&](Verb& verb) {
         putMessage<DescriptorObject, NamedObject>(
-            verb, objDesc, msgDesc, putOptions, dataLength, data, compCodeH, reasonH,
+            verb, objDesc, msgDesc, putOptions, dataLength, data,
             [&](ZTOD* od, ZTMD* md, ZTPMO* pmo, jbyte* bytes, ZTLONG* cc, ZTLONG* rc) {
                 ZTPUT1(hconn, od, md, pmo, dataLength, bytes, cc, rc);
             });
@@ -51,7 +51,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTGET(JNIEnv* env, job
                                                                 jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_ZTGET", compCodeH, reasonH, [&](Verb& verb) {
         getMessage<DescriptorObject>(verb, hconn, hobj, msgDesc, getOptions, bufferLength, buffer,
-                                     dataLengthH, compCodeH, reasonH);
+                                     dataLengthH);
     });
 }
 

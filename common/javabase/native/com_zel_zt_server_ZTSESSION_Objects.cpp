@@ -3,7 +3,7 @@
 
 #include "com_zel_zt_server_ZTSESSION.h"
 
-#include "JniGuards.h"
+#include "CheckedJni.h"
 #include "NativeError.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
@@ -30,14 +30,10 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv* env, jo
         ZTLONG reason = 0;
         verb.beforeCall();
         ZTOPEN(hconn, &record, options, &hobj, &compCode, &reason);
-        verb.value("CompCode is ", compCode);
-        verb.value("Reason:", reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        if (writesOutputs(compCode)) {
+        verb.finish({"CompCode is ", "Reason:"}, compCode, reason, [&] {
             verb.set(hobjH, hobj);
             od.SetJavaZTOD(record);
-        }
-        verb.exit();
+        });
     });
 }
 
@@ -51,11 +47,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(JNIEnv* env, j
         ZTLONG reason = 0;
         verb.beforeCall();
         ZTCLOSE(hconn, &hobj, options, &compCode, &reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        if (writesOutputs(compCode)) {
-            verb.set(hobjH, hobj);
-        }
-        verb.exit();
+        verb.finish(kNoResultLines, compCode, reason, [&] { verb.set(hobjH, hobj); });
     });
 }
 
@@ -71,6 +63,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__III_3II_3II_3BL
         requireArrayHolds(verb, selectors, selectorCount);
         requireArrayHolds(verb, intAttrs, intAttrCount);
         requireArrayHolds(verb, charAttrs, charAttrLength);
+        // Through the traced helpers: the host's trace shows the first element.
         IntArrayElements selectorBuffer(env, selectors, GetIntArrayElements(env, selectors));
         IntArrayElements intAttrBuffer(env, intAttrs, GetIntArrayElements(env, intAttrs));
         ByteArrayElements charAttrBuffer(env, charAttrs, GetByteArrayElements(env, charAttrs));
@@ -82,23 +75,23 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__III_3II_3II_3BL
         verb.beforeCall();
         ZTINQ(hconn, hobj, selectorCount, selectorBuffer.get(), intAttrCount, intAttrBuffer.get(),
               charAttrLength, reinterpret_cast<char*>(charAttrBuffer.get()), &compCode, &reason);
-        verb.value("CompCode: ", compCode);
-        verb.value("Reason:", reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
         // Whatever the completion code, exactly `count` elements go back. The
         // attribute values go last: a caller passing one array for both reads
         // the values, not its selectors.
-        if (selectorBuffer.get() != nullptr) {
-            env->SetIntArrayRegion(selectors, 0, selectorCount, selectorBuffer.get());
-        }
-        if (intAttrBuffer.get() != nullptr) {
-            env->SetIntArrayRegion(intAttrs, 0, intAttrCount, intAttrBuffer.get());
-        }
-        if (charAttrBuffer.get() != nullptr) {
-            env->SetByteArrayRegion(charAttrs, 0, charAttrLength, charAttrBuffer.get());
-        }
-        ExceptionStash::park(env);
-        verb.exit();
+        verb.finish(
+            {"CompCode: ", "Reason:"}, compCode, reason,
+            [&] {
+                if (selectorBuffer.get() != nullptr) {
+                    jni::setIntArrayRegion(env, selectors, 0, selectorCount, selectorBuffer.get());
+                }
+                if (intAttrBuffer.get() != nullptr) {
+                    jni::setIntArrayRegion(env, intAttrs, 0, intAttrCount, intAttrBuffer.get());
+                }
+                if (charAttrBuffer.get() != nullptr) {
+                    jni::setByteArrayRegion(env, charAttrs, 0, charAttrLength, charAttrBuffer.get());
+                }
+            },
+            WriteBack::Always);
     });
 }
 
@@ -111,9 +104,9 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTSET__III_3II_3II_3BL
         requireArrayHolds(verb, intAttrs, intAttrCount);
         requireArrayHolds(verb, charAttrs, charAttrLength);
         // Released without copying back: the Java arrays never change.
-        ByteArrayElements charAttrBuffer(env, charAttrs);
-        IntArrayElements selectorBuffer(env, selectors);
-        IntArrayElements intAttrBuffer(env, intAttrs);
+        ByteArrayElements charAttrBuffer = jni::elements(env, charAttrs);
+        IntArrayElements selectorBuffer = jni::elements(env, selectors);
+        IntArrayElements intAttrBuffer = jni::elements(env, intAttrs);
         if (selectorBuffer.missing() || intAttrBuffer.missing() || charAttrBuffer.missing()) {
             throw NativeError();
         }
@@ -122,36 +115,35 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTSET__III_3II_3II_3BL
         verb.beforeCall();
         ZTSET(hconn, hobj, selectorCount, selectorBuffer.get(), intAttrCount, intAttrBuffer.get(),
               charAttrLength, reinterpret_cast<char*>(charAttrBuffer.get()), &compCode, &reason);
-        verb.value("CompCode is ", compCode);
-        verb.value("Reason:", reason);
-        verb.result(compCodeH, reasonH, compCode, reason);
-        verb.exit();
+        verb.finish({"CompCode is ", "Reason:"}, compCode, reason);
     });
 }
 
 // Alternate forms this platform does not support: one trace line, nothing else.
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__IIIILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
     JNIEnv* env, jobject, jint, jint, jint, jint, jobject, jobject) {
-    ExceptionStash stash(env);
-    try {
-        NativeTrace trace(env);
-        trace.trace(2, "_ZTINQ(alternate)", "This should never be called outside Zenthra/Midrex ");
-    } catch (...) {
-        // Nothing to report into: this form writes no holder.
-    }
-    return 0;
+    // Nothing to report into on failure: this form writes no holder.
+    return nativeBoundary(
+        env,
+        [&] {
+            NativeTrace trace(env);
+            trace.trace(2, "_ZTINQ(alternate)", "This should never be called outside Zenthra/Midrex ");
+            return jint{0};
+        },
+        [] { return jint{0}; });
 }
 
 JNIEXPORT void JNICALL
 Java_com_zel_zt_server_ZTSESSION__1ZTSET__IIILjava_lang_String_2ILcom_zel_zt_Pint_2Lcom_zel_zt_Pint_2(
     JNIEnv* env, jobject, jint, jint, jint, jstring, jint, jobject, jobject) {
-    ExceptionStash stash(env);
-    try {
-        NativeTrace trace(env);
-        trace.trace(2, "_ZTSET(alternate)", "This should never be called outside Zenthra/Midrex ");
-    } catch (...) {
-        // Nothing to report into: this form writes no holder.
-    }
+    // Nothing to report into on failure: this form writes no holder.
+    nativeBoundary(
+        env,
+        [&] {
+            NativeTrace trace(env);
+            trace.trace(2, "_ZTSET(alternate)", "This should never be called outside Zenthra/Midrex ");
+        },
+        [] {});
 }
 
 }  // extern "C"

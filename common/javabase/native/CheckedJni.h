@@ -1,0 +1,186 @@
+// The JNI calls the bridge makes, each followed by the test that tells whether
+// it raised, and a raised exception taken aside (ExceptionStash) at once: no
+// caller can forget it, so no JNI call runs with an exception pending.
+//
+// The test is the cheapest one JNI allows: a call whose null result is its only
+// sign of failure is tested only when null; a call that can raise whatever it
+// returns (a Java method, an array region, an array store) is always tested; a
+// call that cannot raise (field access on a valid identifier, array length,
+// object class, reference deletion) is not tested. So routing a call through
+// here never adds a JNI call on the path where nothing fails.
+//
+// A caller learns of a failure from the result (null) or from
+// ExceptionStash::raised(). Inside an ExceptionStash::Harmless scope what is
+// taken aside never fails the call (the trace facility, the holder binding).
+#ifndef CHECKED_JNI_H
+#define CHECKED_JNI_H
+
+#include <jni.h>
+
+#include <utility>
+
+#include "ExceptionStash.h"
+#include "JniGuards.h"
+
+namespace jni {
+
+// --- calls that fail with a null result ---------------------------------------
+inline jclass findClass(JNIEnv* env, const char* name) {
+    return ExceptionStash::parkIfNull(env, env->FindClass(name));
+}
+inline jfieldID fieldId(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+    return ExceptionStash::parkIfNull(env, env->GetFieldID(cls, name, sig));
+}
+inline jmethodID methodId(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+    return ExceptionStash::parkIfNull(env, env->GetMethodID(cls, name, sig));
+}
+inline jmethodID staticMethodId(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+    return ExceptionStash::parkIfNull(env, env->GetStaticMethodID(cls, name, sig));
+}
+// A null element is no failure: the exception test finds nothing pending.
+inline jobject arrayElement(JNIEnv* env, jobjectArray array, jsize index) {
+    return ExceptionStash::parkIfNull(env, env->GetObjectArrayElement(array, index));
+}
+inline jbyteArray newByteArray(JNIEnv* env, jsize length) {
+    return ExceptionStash::parkIfNull(env, env->NewByteArray(length));
+}
+inline jstring newStringUtf(JNIEnv* env, const char* bytes) {
+    return ExceptionStash::parkIfNull(env, env->NewStringUTF(bytes));
+}
+inline jstring newString(JNIEnv* env, const jchar* chars, jsize length) {
+    return ExceptionStash::parkIfNull(env, env->NewString(chars, length));
+}
+template <typename... Args>
+jobject newObject(JNIEnv* env, jclass cls, jmethodID ctor, Args... args) {
+    return ExceptionStash::parkIfNull(env, env->NewObject(cls, ctor, args...));
+}
+inline jobject newGlobalRef(JNIEnv* env, jobject obj) {
+    return ExceptionStash::parkIfNull(env, env->NewGlobalRef(obj));
+}
+inline jweak newWeakGlobalRef(JNIEnv* env, jobject obj) {
+    return ExceptionStash::parkIfNull(env, env->NewWeakGlobalRef(obj));
+}
+// Characters and elements lent by the JVM; none for a null string or array.
+inline const char* stringUtfChars(JNIEnv* env, jstring string) {
+    return string == nullptr ? nullptr
+                             : ExceptionStash::parkIfNull(env, env->GetStringUTFChars(string, nullptr));
+}
+inline jbyte* byteArrayElements(JNIEnv* env, jbyteArray array) {
+    return array == nullptr
+               ? nullptr
+               : ExceptionStash::parkIfNull(env, env->GetByteArrayElements(array, nullptr));
+}
+inline jint* intArrayElements(JNIEnv* env, jintArray array) {
+    return array == nullptr
+               ? nullptr
+               : ExceptionStash::parkIfNull(env, env->GetIntArrayElements(array, nullptr));
+}
+// The same, owned by a guard.
+inline StringChars utfChars(JNIEnv* env, jstring string) {
+    return StringChars(env, string, stringUtfChars(env, string));
+}
+inline ByteArrayElements elements(JNIEnv* env, jbyteArray array) {
+    return ByteArrayElements(env, array, byteArrayElements(env, array));
+}
+inline IntArrayElements elements(JNIEnv* env, jintArray array) {
+    return IntArrayElements(env, array, intArrayElements(env, array));
+}
+
+// --- calls that can raise whatever they return -----------------------------------
+template <typename... Args>
+jint callIntMethod(JNIEnv* env, jobject obj, jmethodID method, Args... args) {
+    jint result = env->CallIntMethod(obj, method, args...);
+    ExceptionStash::park(env);
+    return result;
+}
+template <typename... Args>
+jobject callObjectMethod(JNIEnv* env, jobject obj, jmethodID method, Args... args) {
+    jobject result = env->CallObjectMethod(obj, method, args...);
+    ExceptionStash::park(env);
+    return result;
+}
+template <typename... Args>
+void callVoidMethod(JNIEnv* env, jobject obj, jmethodID method, Args... args) {
+    env->CallVoidMethod(obj, method, args...);
+    ExceptionStash::park(env);
+}
+template <typename... Args>
+jboolean callStaticBooleanMethod(JNIEnv* env, jclass cls, jmethodID method, Args... args) {
+    jboolean result = env->CallStaticBooleanMethod(cls, method, args...);
+    ExceptionStash::park(env);
+    return result;
+}
+template <typename... Args>
+void callStaticVoidMethod(JNIEnv* env, jclass cls, jmethodID method, Args... args) {
+    env->CallStaticVoidMethod(cls, method, args...);
+    ExceptionStash::park(env);
+}
+inline void getByteArrayRegion(JNIEnv* env, jbyteArray array, jsize start, jsize length,
+                               jbyte* to) {
+    env->GetByteArrayRegion(array, start, length, to);
+    ExceptionStash::park(env);
+}
+inline void setByteArrayRegion(JNIEnv* env, jbyteArray array, jsize start, jsize length,
+                               const jbyte* from) {
+    env->SetByteArrayRegion(array, start, length, from);
+    ExceptionStash::park(env);
+}
+inline void setIntArrayRegion(JNIEnv* env, jintArray array, jsize start, jsize length,
+                              const jint* from) {
+    env->SetIntArrayRegion(array, start, length, from);
+    ExceptionStash::park(env);
+}
+inline void setObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index, jobject value) {
+    env->SetObjectArrayElement(array, index, value);
+    ExceptionStash::park(env);
+}
+
+// Whether the call has failed so far, counting an exception left pending by
+// calls that are not tested one by one (the releases that end a conversion):
+// one exception test, then the stash's verdict.
+inline bool failedSoFar(JNIEnv* env) {
+    ExceptionStash::park(env);
+    return ExceptionStash::raised(env);
+}
+
+// --- calls that cannot raise ---------------------------------------------------
+inline jclass objectClass(JNIEnv* env, jobject obj) { return env->GetObjectClass(obj); }
+inline jsize arrayLength(JNIEnv* env, jarray array) { return env->GetArrayLength(array); }
+inline bool isSameObject(JNIEnv* env, jobject a, jobject b) {
+    return env->IsSameObject(a, b) == JNI_TRUE;
+}
+inline void deleteLocalRef(JNIEnv* env, jobject ref) { env->DeleteLocalRef(ref); }
+inline void deleteWeakGlobalRef(JNIEnv* env, jweak ref) { env->DeleteWeakGlobalRef(ref); }
+inline jint getIntField(JNIEnv* env, jobject obj, jfieldID id) { return env->GetIntField(obj, id); }
+inline void setIntField(JNIEnv* env, jobject obj, jfieldID id, jint value) {
+    env->SetIntField(obj, id, value);
+}
+inline jboolean getBooleanField(JNIEnv* env, jobject obj, jfieldID id) {
+    return env->GetBooleanField(obj, id);
+}
+inline void setBooleanField(JNIEnv* env, jobject obj, jfieldID id, jboolean value) {
+    env->SetBooleanField(obj, id, value);
+}
+inline void setCharField(JNIEnv* env, jobject obj, jfieldID id, jchar value) {
+    env->SetCharField(obj, id, value);
+}
+inline jobject getObjectField(JNIEnv* env, jobject obj, jfieldID id) {
+    return env->GetObjectField(obj, id);
+}
+inline void setObjectField(JNIEnv* env, jobject obj, jfieldID id, jobject value) {
+    env->SetObjectField(obj, id, value);
+}
+// The whole of an array just made with that length: no bounds to break.
+inline void fillNewByteArray(JNIEnv* env, jbyteArray array, jsize length, const jbyte* from) {
+    env->SetByteArrayRegion(array, 0, length, from);
+}
+inline void releaseStringUtfChars(JNIEnv* env, jstring string, const char* chars) {
+    env->ReleaseStringUTFChars(string, chars);
+}
+inline void releaseByteArrayElements(JNIEnv* env, jbyteArray array, jbyte* elements) {
+    env->ReleaseByteArrayElements(array, elements, JNI_ABORT);
+}
+
+}  // namespace jni
+
+#endif
