@@ -64,6 +64,9 @@ void NativeZTGMO::Initialise(ZTGMO* gmo) {
 void NativeZTGMO::SetJavaZTGMO(ZTGMO gmo) {
     NativeTrace trace(env_);
     trace.entry(clsname, "SetJavaZTGMO");
+    // No exit line on this path, on purpose: with read-back off the host's
+    // trace has always shown this entry alone, and the host relies on its
+    // trace reading as before.
     if (jni::getBooleanField(env_, options_, noReadBack_)) {
         return;
     }
