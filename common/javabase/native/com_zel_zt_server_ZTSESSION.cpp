@@ -190,7 +190,8 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1honourPVXInternal(JNIE
                                                                             jobject,
                                                                             jobject compCodeH,
                                                                             jobject reasonH) {
-    // No flag refresh, no entry or exit line: the host's own trace shows this call.
+    // Only its one line, as this call has always traced: no flag refresh, no
+    // entry or exit line.
     nativeBoundary(
         env,
         [&] {
