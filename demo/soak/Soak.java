@@ -126,9 +126,9 @@ public class Soak {
     private static boolean summary(List<Result> results) {
         System.out.println();
         System.out.println("soak summary (growth: from the end of each phase's warm-up to its largest later sample)");
-        StringBuilder header = new StringBuilder(String.format("%-9s %9s %10s %10s %8s %8s %8s %11s %11s %8s",
-                "phase", "count", "RSS warm", "RSS end", "growth", "B/unit", "globals", "NMT warm", "NMT end",
-                "growth"));
+        StringBuilder header = new StringBuilder(String.format("%-9s %9s %10s %10s %8s %8s %8s %6s %11s %11s %8s %21s",
+                "phase", "count", "RSS warm", "RSS end", "growth", "B/unit", "globals", "weak", "NMT warm", "NMT end",
+                "growth", "NMT reserved"));
         for (String c : Sample.CATEGORIES) {
             header.append(String.format(" %11s", c));
         }
@@ -138,11 +138,13 @@ public class Soak {
             long rssGrowth = r.maxRss - r.base.rssKib;
             long units = r.phase.count - r.base.units;
             boolean nmt = r.last.tracksNative();
-            StringBuilder row = new StringBuilder(String.format("%-9s %9d %10d %10d %8d %8.2f %8s %11s %11s %8s",
+            StringBuilder row = new StringBuilder(String.format("%-9s %9d %10d %10d %8d %8.2f %8s %6s %11s %11s %8s %21s",
                     r.phase.name, r.phase.count, r.base.rssKib, r.last.rssKib, rssGrowth,
                     units > 0 ? rssGrowth * 1024.0 / units : 0.0, r.base.globalRefs + "->" + r.last.globalRefs,
+                    r.base.weakRefs + "->" + r.last.weakRefs,
                     nmt ? Long.toString(r.base.nmtCommittedKib) : "-", nmt ? Long.toString(r.last.nmtCommittedKib) : "-",
-                    nmt ? Long.toString(r.maxNmt - r.base.nmtCommittedKib) : "-"));
+                    nmt ? Long.toString(r.maxNmt - r.base.nmtCommittedKib) : "-",
+                    nmt ? r.base.nmtReservedKib + "->" + r.last.nmtReservedKib : "-"));
             for (int i = 0; i < Sample.CATEGORIES.length; i++) {
                 row.append(String.format(" %11s", nmt ? r.base.categoryKib[i] + "->" + r.last.categoryKib[i] : "-"));
             }
