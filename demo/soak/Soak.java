@@ -1,183 +1,229 @@
-import com.zel.zt.Pint;
-import com.zel.zt.ZTGetMessageOptions;
-import com.zel.zt.ZTMessageDescriptor;
-import com.zel.zt.ZTObjectDescriptor;
-import com.zel.zt.ZTPutMessageOptions;
-import com.zel.zt.server.ZTSESSION;
-import java.io.IOException;
-import java.lang.management.ManagementFactory;
-import java.nio.file.Files;
-import java.nio.file.Paths;
-import java.util.regex.Matcher;
-import java.util.regex.Pattern;
-import javax.management.ObjectName;
+import com.zel.ztservices.Trace;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
 
 /**
- * Put/get pairs through the bridge for as long as asked, with fresh descriptor
- * objects each time as a client makes them, printing the process's resident
- * size and the JVM's JNI global and weak reference counts at intervals.
+ * The soak: the bridges driven for a long time through the JNI binding
+ * (System.loadLibrary) over the stand-in queue manager, in phases, with the
+ * process's resident size, the JVM's JNI global and weak reference counts and
+ * its tracked native memory sampled along the way.
  *
- *   Soak pairs [--every n] [--warmup n] [--size bytes]
- *        [--max-rss-growth-kib k] [--max-globalref-growth g]
+ *   Soak [--pairs n] [--messages n] [--errors n] [--xa n] [--only pairs,messages,errors,xa]
+ *        [--size bytes] [--samples n] [--warmup-samples n]
+ *        [--max-rss-growth-kib k] [--max-globalref-growth g] [--max-nmt-growth-kib k]
  *
- * Growth is measured from the end of the warm-up (JIT, heap and the first
- * thread dump settle by then) to the largest later sample. With a bound given,
- * exits 1 when growth exceeds it, or at once when a verb does not end as
- * expected.
+ * Each phase is sampled --samples times (10) and its growth measured from the
+ * end of its warm-up (the first --warmup-samples samples, 1: JIT, heap and
+ * caches settle by then) to its largest later sample. With a bound given, a
+ * phase that grows beyond it makes the exit status 1; a call that does not end
+ * as expected stops the soak at once with status 1.
  */
 public class Soak {
-    private static final int INPUT_SHARED = 0x2;
-    private static final int OUTPUT = 0x10;
-    private static final Pattern REFS = Pattern.compile("JNI global refs: (\\d+), weak refs: (\\d+)");
+    private static final String QUEUE_MANAGER = "QM1";
+
+    private long pairs = 2_000_000;
+    private long messages = 200_000;
+    private long errors = 500_000;
+    private long xa = 250_000;
+    private int size = 1024;
+    private long samples = 10;
+    private long warmupSamples = 1;
+    private long maxRssGrowthKib = -1;
+    private long maxGlobalGrowth = -1;
+    private long maxNmtGrowthKib = -1;
+
+    /** What one phase showed, from the end of its warm-up. */
+    private static final class Result {
+        Phase phase;
+        Sample base;
+        Sample last;
+        long maxRss;
+        long maxGlobal;
+        long maxNmt;
+        double seconds;
+        List<String> problems = new ArrayList<>();
+    }
 
     public static void main(String[] args) throws Exception {
-        long pairs = Long.parseLong(args[0]);
-        long every = Math.max(1, pairs / 10);
-        long warmup = -1;
-        int size = 1024;
-        long maxRssGrowthKib = -1;
-        long maxGlobalGrowth = -1;
-        for (int i = 1; i + 1 < args.length; i += 2) {
-            long v = Long.parseLong(args[i + 1]);
-            switch (args[i]) {
-                case "--every": every = v; break;
-                case "--warmup": warmup = v; break;
-                case "--size": size = (int) v; break;
-                case "--max-rss-growth-kib": maxRssGrowthKib = v; break;
-                case "--max-globalref-growth": maxGlobalGrowth = v; break;
-                default: throw new IllegalArgumentException("unknown option " + args[i]);
-            }
-        }
-        if (warmup < 0) {
-            warmup = every;
-        }
-
-        System.loadLibrary("sessbridge");
-        ZTSESSION session = new ZTSESSION();
-        Pint cc = new Pint();
-        Pint rc = new Pint();
-        Pint hconn = new Pint(-1);
-        session._ZTCONN("QM1", hconn, cc, rc);
-        expect("_ZTCONN", cc, rc);
-        int out = open(session, hconn.x, OUTPUT);
-        int in = open(session, hconn.x, INPUT_SHARED);
-
-        byte[] data = new byte[size];
-        for (int i = 0; i < size; i++) {
-            data[i] = (byte) ('a' + i % 26);
-        }
-        byte[] buffer = new byte[size];
-        Pint length = new Pint();
-
-        System.out.printf("soak: %d put/get pairs of %d bytes, a sample every %d, warm-up %d%n", pairs, size,
-                every, warmup);
-        System.out.printf("%12s %12s %16s %10s %9s%n", "pairs", "VmRSS KiB", "JNI global refs", "weak refs",
-                "seconds");
-        long start = System.nanoTime();
-        long[] base = null;
-        long maxRss = 0;
-        long maxGlobal = 0;
-        long[] last = sample(0, start);
-        if (warmup == 0) {
-            base = last;
-        }
-        for (long n = 1; n <= pairs; n++) {
-            ZTMessageDescriptor pmd = new ZTMessageDescriptor();
-            session._ZTPUT(hconn.x, out, pmd, new ZTPutMessageOptions(), data.length, data, cc, rc);
-            expect("_ZTPUT", cc, rc);
-            ZTMessageDescriptor gmd = new ZTMessageDescriptor();
-            session._ZTGET(hconn.x, in, gmd, new ZTGetMessageOptions(), buffer.length, buffer, length, cc, rc);
-            expect("_ZTGET", cc, rc);
-            if (length.x != size || buffer[size - 1] != data[size - 1]) {
-                fail("_ZTGET returned " + length.x + " bytes, not the " + size + " put");
-            }
-            if (n % every == 0 || n == warmup || n == pairs) {
-                last = sample(n, start);
-                if (n == warmup) {
-                    base = last;
-                    System.out.println("  (end of warm-up: growth is measured from here)");
-                } else if (base != null) {
-                    maxRss = Math.max(maxRss, last[0]);
-                    maxGlobal = Math.max(maxGlobal, last[1]);
-                }
-            }
-        }
-        session._ZTDISC(hconn, cc, rc);
-        expect("_ZTDISC", cc, rc);
-
-        if (base == null || maxRss == 0) {
-            System.out.println("no samples after the warm-up: nothing to compare");
-            System.exit(maxRssGrowthKib >= 0 || maxGlobalGrowth >= 0 ? 1 : 0);
-        }
-        long rssGrowth = maxRss - base[0];
-        long globalGrowth = maxGlobal - base[1];
-        System.out.printf("after warm-up: VmRSS %d -> %d KiB (largest %d, growth %d KiB = %.3f bytes/pair);"
-                + " JNI global refs %d -> %d (growth %d)%n", base[0], last[0], maxRss, rssGrowth,
-                rssGrowth * 1024.0 / (pairs - warmup), base[1], last[1], globalGrowth);
-        boolean ok = true;
-        if (maxRssGrowthKib >= 0 && rssGrowth > maxRssGrowthKib) {
-            System.out.println("soak: RSS grew by " + rssGrowth + " KiB, more than " + maxRssGrowthKib);
-            ok = false;
-        }
-        if (maxGlobalGrowth >= 0 && globalGrowth > maxGlobalGrowth) {
-            System.out.println("soak: JNI global refs grew by " + globalGrowth + ", more than " + maxGlobalGrowth);
-            ok = false;
-        }
-        System.out.println(ok ? "soak: flat" : "soak: growing");
-        System.exit(ok ? 0 : 1);
+        Soak soak = new Soak();
+        soak.parse(args);
+        System.exit(soak.run() ? 0 : 1);
     }
 
-    private static int open(ZTSESSION session, int hconn, int options) {
-        Pint cc = new Pint();
-        Pint rc = new Pint();
-        Pint hobj = new Pint(-1);
-        session._ZTOPEN(hconn, new ZTObjectDescriptor("SOAK.Q"), options, hobj, cc, rc);
-        expect("_ZTOPEN", cc, rc);
-        return hobj.x;
-    }
-
-    private static void expect(String verb, Pint cc, Pint rc) {
-        if (cc.x != 0) {
-            fail(verb + " ended with completion code " + cc.x + ", reason " + rc.x);
-        }
-    }
-
-    private static void fail(String what) {
+    static void fail(String what) {
         System.out.println("soak: " + what);
+        System.out.flush();
         System.exit(1);
     }
 
-    /** Prints and returns {VmRSS KiB, JNI global refs, weak refs}. */
-    private static long[] sample(long pairs, long start) throws Exception {
-        long rss = vmRssKib();
-        long[] refs = jniRefs();
-        System.out.printf("%12d %12d %16d %10d %9.1f%n", pairs, rss, refs[0], refs[1],
-                (System.nanoTime() - start) / 1e9);
-        return new long[] {rss, refs[0], refs[1]};
-    }
-
-    private static long vmRssKib() throws IOException {
-        for (String line : Files.readAllLines(Paths.get("/proc/self/status"))) {
-            if (line.startsWith("VmRSS:")) {
-                return Long.parseLong(line.replaceAll("[^0-9]", ""));
+    private void parse(String[] args) {
+        for (int i = 0; i < args.length; i += 2) {
+            if (i + 1 >= args.length) {
+                throw new IllegalArgumentException("option " + args[i] + " needs a value");
+            }
+            String value = args[i + 1];
+            switch (args[i]) {
+                case "--pairs": pairs = Long.parseLong(value); break;
+                case "--messages": messages = Long.parseLong(value); break;
+                case "--errors": errors = Long.parseLong(value); break;
+                case "--xa": xa = Long.parseLong(value); break;
+                case "--only": only(value); break;
+                case "--size": size = Integer.parseInt(value); break;
+                case "--samples": samples = Long.parseLong(value); break;
+                case "--warmup-samples": warmupSamples = Long.parseLong(value); break;
+                case "--max-rss-growth-kib": maxRssGrowthKib = Long.parseLong(value); break;
+                case "--max-globalref-growth": maxGlobalGrowth = Long.parseLong(value); break;
+                case "--max-nmt-growth-kib": maxNmtGrowthKib = Long.parseLong(value); break;
+                default: throw new IllegalArgumentException("unknown option " + args[i]);
             }
         }
-        throw new IOException("no VmRSS in /proc/self/status");
+        if (size < 1 || samples < 1 || warmupSamples < 0 || warmupSamples >= samples) {
+            throw new IllegalArgumentException("--size and --samples must be at least 1, --warmup-samples below"
+                    + " --samples");
+        }
     }
 
-    /**
-     * The JVM's own count of JNI global and weak global references: the last
-     * line of a thread dump (what jcmd Thread.print shows), taken in-process
-     * through the diagnostic-command bean.
-     */
-    private static long[] jniRefs() throws Exception {
-        Object dump = ManagementFactory.getPlatformMBeanServer().invoke(
-                new ObjectName("com.sun.management:type=DiagnosticCommand"), "threadPrint",
-                new Object[] {new String[0]}, new String[] {String[].class.getName()});
-        Matcher m = REFS.matcher(String.valueOf(dump));
-        if (!m.find()) {
-            throw new IllegalStateException("no JNI reference counts in the thread dump");
+    /** Leaves out the phases not named. */
+    private void only(String names) {
+        List<String> kept = Arrays.asList(names.split(","));
+        for (String name : kept) {
+            if (!Arrays.asList("pairs", "messages", "errors", "xa").contains(name)) {
+                throw new IllegalArgumentException("no phase " + name);
+            }
         }
-        return new long[] {Long.parseLong(m.group(1)), Long.parseLong(m.group(2))};
+        pairs = kept.contains("pairs") ? pairs : 0;
+        messages = kept.contains("messages") ? messages : 0;
+        errors = kept.contains("errors") ? errors : 0;
+        xa = kept.contains("xa") ? xa : 0;
     }
+
+    private boolean run() throws Exception {
+        Trace.setOn(false);
+        Trace.setKeep(false);
+        System.loadLibrary("sessbridge");
+        Client client = new Client(QUEUE_MANAGER);
+        List<Phase> phases = new ArrayList<>();
+        for (Phase p : new Phase[] {new SessionPhases.Pairs(client, pairs, size),
+                new SessionPhases.Messages(client, messages, size), new SessionPhases.Errors(client, errors),
+                new XaPhase(client, QUEUE_MANAGER, xa)}) {
+            if (p.count > 0) {
+                phases.add(p);
+            }
+        }
+        System.out.printf("soak: %d phase(s), %d samples each, growth measured after %d; bounds: VmRSS %s KiB,"
+                + " JNI global refs %s, NMT committed %s KiB%n", phases.size(), samples, warmupSamples,
+                bound(maxRssGrowthKib), bound(maxGlobalGrowth), bound(maxNmtGrowthKib));
+        List<Result> results = new ArrayList<>();
+        for (Phase p : phases) {
+            results.add(run(p));
+        }
+        client.disconnect();
+        return summary(results);
+    }
+
+    /** Prints each phase's figures and problems; true when there were none. */
+    private static boolean summary(List<Result> results) {
+        System.out.println();
+        System.out.println("soak summary (growth: from the end of each phase's warm-up to its largest later sample)");
+        StringBuilder header = new StringBuilder(String.format("%-9s %9s %10s %10s %8s %8s %8s %6s %11s %11s %8s %21s",
+                "phase", "count", "RSS warm", "RSS end", "growth", "B/unit", "globals", "weak", "NMT warm", "NMT end",
+                "growth", "NMT reserved"));
+        for (String c : Sample.CATEGORIES) {
+            header.append(String.format(" %11s", c));
+        }
+        System.out.println(header.append(String.format(" %8s", "seconds")));
+        boolean ok = true;
+        for (Result r : results) {
+            long rssGrowth = r.maxRss - r.base.rssKib;
+            long units = r.phase.count - r.base.units;
+            boolean nmt = r.last.tracksNative();
+            StringBuilder row = new StringBuilder(String.format("%-9s %9d %10d %10d %8d %8.2f %8s %6s %11s %11s %8s %21s",
+                    r.phase.name, r.phase.count, r.base.rssKib, r.last.rssKib, rssGrowth,
+                    units > 0 ? rssGrowth * 1024.0 / units : 0.0, r.base.globalRefs + "->" + r.last.globalRefs,
+                    r.base.weakRefs + "->" + r.last.weakRefs,
+                    nmt ? Long.toString(r.base.nmtCommittedKib) : "-", nmt ? Long.toString(r.last.nmtCommittedKib) : "-",
+                    nmt ? Long.toString(r.maxNmt - r.base.nmtCommittedKib) : "-",
+                    nmt ? r.base.nmtReservedKib + "->" + r.last.nmtReservedKib : "-"));
+            for (int i = 0; i < Sample.CATEGORIES.length; i++) {
+                row.append(String.format(" %11s", nmt ? r.base.categoryKib[i] + "->" + r.last.categoryKib[i] : "-"));
+            }
+            System.out.println(row.append(String.format(" %8.1f", r.seconds)));
+            for (String problem : r.problems) {
+                System.out.println("soak: " + r.phase.name + ": " + problem);
+                ok = false;
+            }
+        }
+        System.out.println(ok ? "soak: flat" : "soak: growing");
+        return ok;
+    }
+
+    private Result run(Phase phase) throws Exception {
+        long every = Math.max(1, phase.count / samples);
+        long warmup = Math.min(phase.count, every * warmupSamples);
+        System.out.println();
+        System.out.printf("== %s: %d %s; a sample every %d, warm-up %d%n", phase.name, phase.count, phase.unit, every,
+                warmup);
+        phase.begin();
+        System.out.println(Sample.header());
+        Result r = new Result();
+        r.phase = phase;
+        long start = System.nanoTime();
+        Sample first = Sample.take(0, start);
+        System.out.println(first.line());
+        if (warmup == 0) {
+            r.base = first;
+        }
+        for (long n = 1; n <= phase.count; n++) {
+            phase.step(n);
+            if (n % every == 0 || n == warmup || n == phase.count) {
+                phase.atSample();
+                Sample s = Sample.take(n, start);
+                System.out.println(s.line());
+                r.last = s;
+                if (n == warmup) {
+                    r.base = s;
+                    System.out.println("  (end of warm-up: growth is measured from here)");
+                } else if (r.base != null) {
+                    r.maxRss = Math.max(r.maxRss, s.rssKib);
+                    r.maxGlobal = Math.max(r.maxGlobal, s.globalRefs);
+                    r.maxNmt = Math.max(r.maxNmt, s.nmtCommittedKib);
+                }
+            }
+        }
+        phase.end();
+        r.seconds = (System.nanoTime() - start) / 1e9;
+        if (r.maxRss == 0) {
+            // A warm-up as long as the phase: the end is the only later sample.
+            r.maxRss = r.last.rssKib;
+            r.maxGlobal = r.last.globalRefs;
+            r.maxNmt = r.last.nmtCommittedKib;
+        }
+        check(r);
+        return r;
+    }
+
+    private void check(Result r) {
+        long rssGrowth = r.maxRss - r.base.rssKib;
+        if (maxRssGrowthKib >= 0 && rssGrowth > maxRssGrowthKib) {
+            r.problems.add("VmRSS grew by " + rssGrowth + " KiB, more than " + maxRssGrowthKib);
+        }
+        long globalGrowth = r.maxGlobal - r.base.globalRefs;
+        if (maxGlobalGrowth >= 0 && globalGrowth > maxGlobalGrowth) {
+            r.problems.add("JNI global refs grew by " + globalGrowth + ", more than " + maxGlobalGrowth);
+        }
+        if (maxNmtGrowthKib >= 0) {
+            if (!r.base.tracksNative()) {
+                r.problems.add("a bound on native memory needs -XX:NativeMemoryTracking=summary");
+            } else if (r.maxNmt - r.base.nmtCommittedKib > maxNmtGrowthKib) {
+                r.problems.add("NMT committed grew by " + (r.maxNmt - r.base.nmtCommittedKib) + " KiB, more than "
+                        + maxNmtGrowthKib);
+            }
+        }
+    }
+
+    private static String bound(long value) {
+        return value < 0 ? "unbounded" : "+" + value;
+    }
+
 }
