@@ -316,51 +316,66 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1open_1N(JNIEnv* env, jcl
                                                                 jstring qmgrName, jint rmid,
                                                                 jint flags)
 {
-    return xaNative(env, [&] { return stringVerb(env, qmgrName, rmid, flags, "xa_open()", &xa_switch_t::xa_open_entry); });
+    return xaNative(env, [&] {
+        return stringVerb(env, qmgrName, rmid, flags, "xa_open()", &xa_switch_t::xa_open_entry);
+    });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1close_1N(JNIEnv* env, jclass,
                                                                  jstring qmgrName, jint rmid,
                                                                  jint flags)
 {
-    return xaNative(env, [&] { return stringVerb(env, qmgrName, rmid, flags, "xa_close()", &xa_switch_t::xa_close_entry); });
+    return xaNative(env, [&] {
+        return stringVerb(env, qmgrName, rmid, flags, "xa_close()", &xa_switch_t::xa_close_entry);
+    });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv* env, jclass, jobject xid,
                                                                  jint rmid, jint flags)
 {
-    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_start", &xa_switch_t::xa_start_entry); });
+    return xaNative(env, [&] {
+        return xidVerb(env, xid, rmid, flags, "xa_start", &xa_switch_t::xa_start_entry);
+    });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1end_1N(JNIEnv* env, jclass, jobject xid,
                                                                jint rmid, jint flags)
 {
-    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_end", &xa_switch_t::xa_end_entry); });
+    return xaNative(
+        env, [&] { return xidVerb(env, xid, rmid, flags, "xa_end", &xa_switch_t::xa_end_entry); });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1prepare_1N(JNIEnv* env, jclass, jobject xid,
                                                                    jint rmid, jint flags)
 {
-    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_prepare", &xa_switch_t::xa_prepare_entry); });
+    return xaNative(env, [&] {
+        return xidVerb(env, xid, rmid, flags, "xa_prepare", &xa_switch_t::xa_prepare_entry);
+    });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1commit_1N(JNIEnv* env, jclass, jobject xid,
                                                                   jint rmid, jint flags)
 {
-    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_commit", &xa_switch_t::xa_commit_entry); });
+    return xaNative(env, [&] {
+        return xidVerb(env, xid, rmid, flags, "xa_commit", &xa_switch_t::xa_commit_entry);
+    });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1rollback_1N(JNIEnv* env, jclass,
                                                                     jobject xid, jint rmid,
                                                                     jint flags)
 {
-    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_rollback", &xa_switch_t::xa_rollback_entry); });
+    return xaNative(env, [&] {
+        return xidVerb(env, xid, rmid, flags, "xa_rollback", &xa_switch_t::xa_rollback_entry);
+    });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1forget_1N(JNIEnv* env, jclass, jobject xid,
                                                                   jint rmid, jint flags)
 {
-    return xaNative(env, [&] { return xidVerb(env, xid, rmid, flags, "xa_forget", &xa_switch_t::xa_forget_entry); });
+    return xaNative(env, [&] {
+        return xidVerb(env, xid, rmid, flags, "xa_forget", &xa_switch_t::xa_forget_entry);
+    });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, jclass,
@@ -375,8 +390,8 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, 
         jsize count = jni::arrayLength(env, xids);
         // At least one record, so an empty array still reaches the entry, with
         // count 0, whatever the allocator does with a request for nothing.
-        XidBuffer buffer(
-            static_cast<XID*>(std::calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(XID))));
+        XidBuffer buffer(static_cast<XID*>(
+            std::calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(XID))));
         if (!buffer) {
             std::fputs("no space for xid buffer\n", stderr);
             return -1;

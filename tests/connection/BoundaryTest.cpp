@@ -30,7 +30,10 @@ jint inNative(Body&& body) {
 
 TEST(Boundary, ReturnsTheBodysResultOrTheFailuresAndNothingCrossesIt) {
     JNIEnv* e = env();
-    EXPECT_EQ(inNative([&] { return nativeBoundary(e, [] { return jint{7}; }, [] { return jint{-1}; }); }),
+    EXPECT_EQ(inNative([&] {
+                  return nativeBoundary(
+                      e, [] { return jint{7}; }, [] { return jint{-1}; });
+              }),
               7);
     EXPECT_EQ(inNative([&] {
                   return nativeBoundary(
@@ -45,7 +48,8 @@ TEST(Boundary, ReturnsTheBodysResultOrTheFailuresAndNothingCrossesIt) {
               -2);
     int failures = 0;
     callNative([&] {
-        nativeBoundary(e, [] { throw NativeError(); }, [&] { ++failures; });
+        nativeBoundary(
+            e, [] { throw NativeError(); }, [&] { ++failures; });
     });
     EXPECT_EQ(failures, 1);
     EXPECT_EQ(takePendingException(), "");

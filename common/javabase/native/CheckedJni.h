@@ -62,8 +62,9 @@ inline jweak newWeakGlobalRef(JNIEnv* env, jobject obj) {
 }
 // Characters and elements lent by the JVM; none for a null string or array.
 inline const char* stringUtfChars(JNIEnv* env, jstring string) {
-    return string == nullptr ? nullptr
-                             : ExceptionStash::parkIfNull(env, env->GetStringUTFChars(string, nullptr));
+    return string == nullptr
+               ? nullptr
+               : ExceptionStash::parkIfNull(env, env->GetStringUTFChars(string, nullptr));
 }
 inline jbyte* byteArrayElements(JNIEnv* env, jbyteArray array) {
     return array == nullptr
@@ -144,14 +145,24 @@ inline bool failedSoFar(JNIEnv* env) {
 }
 
 // --- calls that cannot raise ---------------------------------------------------
-inline jclass objectClass(JNIEnv* env, jobject obj) { return env->GetObjectClass(obj); }
-inline jsize arrayLength(JNIEnv* env, jarray array) { return env->GetArrayLength(array); }
+inline jclass objectClass(JNIEnv* env, jobject obj) {
+    return env->GetObjectClass(obj);
+}
+inline jsize arrayLength(JNIEnv* env, jarray array) {
+    return env->GetArrayLength(array);
+}
 inline bool isSameObject(JNIEnv* env, jobject a, jobject b) {
     return env->IsSameObject(a, b) == JNI_TRUE;
 }
-inline void deleteLocalRef(JNIEnv* env, jobject ref) { env->DeleteLocalRef(ref); }
-inline void deleteWeakGlobalRef(JNIEnv* env, jweak ref) { env->DeleteWeakGlobalRef(ref); }
-inline jint getIntField(JNIEnv* env, jobject obj, jfieldID id) { return env->GetIntField(obj, id); }
+inline void deleteLocalRef(JNIEnv* env, jobject ref) {
+    env->DeleteLocalRef(ref);
+}
+inline void deleteWeakGlobalRef(JNIEnv* env, jweak ref) {
+    env->DeleteWeakGlobalRef(ref);
+}
+inline jint getIntField(JNIEnv* env, jobject obj, jfieldID id) {
+    return env->GetIntField(obj, id);
+}
 inline void setIntField(JNIEnv* env, jobject obj, jfieldID id, jint value) {
     env->SetIntField(obj, id, value);
 }

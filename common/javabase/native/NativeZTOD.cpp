@@ -99,7 +99,8 @@ void NativeZTOD::Initialise(ZTOD* record) {
 }
 
 void NativeZTOD::buildRecordArrays() {
-    objectRecords_ = static_cast<jobjectArray>(jni::getObjectField(env_, descriptor_, objectRecordsField_));
+    objectRecords_ =
+        static_cast<jobjectArray>(jni::getObjectField(env_, descriptor_, objectRecordsField_));
     responseRecords_ =
         static_cast<jobjectArray>(jni::getObjectField(env_, descriptor_, responseRecordsField_));
     // Both arrays are walked by index up to the count: one that is missing or
@@ -135,8 +136,8 @@ void NativeZTOD::SetJavaZTOD(ZTOD record) {
         SetIntField(env_, record.invalidDestCount, descriptor_, invalidDestCount_);
         SetIntField(env_, record.unknownDestCount, descriptor_, unknownDestCount_);
         SetIntField(env_, record.knownDestCount, descriptor_, knownDestCount_);
-        responseRecords_ =
-            static_cast<jobjectArray>(jni::getObjectField(env_, descriptor_, responseRecordsField_));
+        responseRecords_ = static_cast<jobjectArray>(
+            jni::getObjectField(env_, descriptor_, responseRecordsField_));
         if (record.recsPresent >= 1 && record.responseRecords != nullptr &&
             responseRecordArray_ != nullptr && responseRecords_ != nullptr) {
             // The host may have replaced the array since Initialise: never index

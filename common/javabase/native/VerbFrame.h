@@ -31,8 +31,13 @@ class Verb {
 public:
     Verb(JNIEnv* env, NativeTrace& trace, const NativePint& pint, const char* className,
          const char* methodName, jobject compCodeHolder, jobject reasonHolder)
-        : env(env), trace(trace), pint(pint), className(className), methodName(methodName),
-          compCodeHolder_(compCodeHolder), reasonHolder_(reasonHolder) {}
+        : env(env),
+          trace(trace),
+          pint(pint),
+          className(className),
+          methodName(methodName),
+          compCodeHolder_(compCodeHolder),
+          reasonHolder_(reasonHolder) {}
 
     void entry() const { trace.entry(className, methodName); }
     void line(const char* text) const { trace.trace(2, methodName, text); }

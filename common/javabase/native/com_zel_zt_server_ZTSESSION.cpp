@@ -206,7 +206,8 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1honourPVXInternal(JNIE
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION_init_1conversion(JNIEnv* env, jobject) {
-    return nativeBoundary(env, [] { return jint{1}; }, [] { return jint{1}; });
+    return nativeBoundary(
+        env, [] { return jint{1}; }, [] { return jint{1}; });
 }
 
 }  // extern "C"

@@ -88,7 +88,8 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__III_3II_3II_3BL
                     jni::setIntArrayRegion(env, intAttrs, 0, intAttrCount, intAttrBuffer.get());
                 }
                 if (charAttrBuffer.get() != nullptr) {
-                    jni::setByteArrayRegion(env, charAttrs, 0, charAttrLength, charAttrBuffer.get());
+                    jni::setByteArrayRegion(env, charAttrs, 0, charAttrLength,
+                                            charAttrBuffer.get());
                 }
             },
             WriteBack::Always);
@@ -127,7 +128,8 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__IIIILcom_zel_zt
         env,
         [&] {
             NativeTrace trace(env);
-            trace.trace(2, "_ZTINQ(alternate)", "This should never be called outside Zenthra/Midrex ");
+            trace.trace(2, "_ZTINQ(alternate)",
+                        "This should never be called outside Zenthra/Midrex ");
             return jint{0};
         },
         [] { return jint{0}; });
@@ -141,7 +143,8 @@ Java_com_zel_zt_server_ZTSESSION__1ZTSET__IIILjava_lang_String_2ILcom_zel_zt_Pin
         env,
         [&] {
             NativeTrace trace(env);
-            trace.trace(2, "_ZTSET(alternate)", "This should never be called outside Zenthra/Midrex ");
+            trace.trace(2, "_ZTSET(alternate)",
+                        "This should never be called outside Zenthra/Midrex ");
         },
         [] {});
 }
