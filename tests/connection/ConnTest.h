@@ -2,6 +2,7 @@
 // the JVM would after binding them), holders and small call helpers.
 #pragma once
 
+#include "Holders.h"
 #include "Jvm.h"
 
 #include "ExceptionStash.h"
@@ -24,61 +25,54 @@ namespace conntest {
 inline const jobject kSession = nullptr;
 inline const char* const kSessionClass = "com.zel.zt.server_ZTSESSION";
 
-// The three holders most verbs take (the verbs that take the connection
-// handle by value do not use `hconn`).
-struct Holders {
-    jobject hconn = nullptr;
-    jobject cc = nullptr;
-    jobject rc = nullptr;
-};
-
 // One session verb with its other arguments fixed (options 0, no begin
-// options): `handle` goes to the verbs that take the handle by value, `qmgr`
-// to the connect verbs. Returns the native's result (0 for the void natives).
+// options): `handle` goes to the verbs that take the handle by value (they do
+// not use h.hconn), `qmgr` to the connect verbs. Returns the native's result
+// (0 for the void natives).
 struct VerbCall {
     std::string name;
-    std::function<jint(JNIEnv*, const Holders&, jint handle, jstring qmgr)> call;
+    std::function<jint(JNIEnv*, const zt::test::Holders&, jint handle, jstring qmgr)> call;
 };
 
 inline std::vector<VerbCall> allVerbs() {
     return {
         {"_ZTCONN",
-         [](JNIEnv* e, const Holders& h, jint, jstring q) {
+         [](JNIEnv* e, const zt::test::Holders& h, jint, jstring q) {
              Java_com_zel_zt_server_ZTSESSION__1ZTCONN(e, kSession, q, h.hconn, h.cc, h.rc);
              return 0;
          }},
         {"_ZTCONNX",
-         [](JNIEnv* e, const Holders& h, jint, jstring q) {
+         [](JNIEnv* e, const zt::test::Holders& h, jint, jstring q) {
              Java_com_zel_zt_server_ZTSESSION__1ZTCONNX(e, kSession, q, 0, h.hconn, h.cc, h.rc);
              return 0;
          }},
         {"_spiConnect",
-         [](JNIEnv* e, const Holders& h, jint, jstring q) {
+         [](JNIEnv* e, const zt::test::Holders& h, jint, jstring q) {
              return Java_com_zel_zt_server_ZTSESSION__1spiConnect(e, kSession, q, 0, h.hconn,
                                                                  h.cc, h.rc);
          }},
         {"_ZTDISC",
-         [](JNIEnv* e, const Holders& h, jint, jstring) {
+         [](JNIEnv* e, const zt::test::Holders& h, jint, jstring) {
              Java_com_zel_zt_server_ZTSESSION__1ZTDISC(e, kSession, h.hconn, h.cc, h.rc);
              return 0;
          }},
         {"_ZTBEGIN",
-         [](JNIEnv* e, const Holders& h, jint hconn, jstring) {
+         [](JNIEnv* e, const zt::test::Holders& h, jint hconn, jstring) {
              Java_com_zel_zt_server_ZTSESSION__1ZTBEGIN(e, kSession, hconn, nullptr, h.cc, h.rc);
              return 0;
          }},
         {"_ZTCMIT",
-         [](JNIEnv* e, const Holders& h, jint hconn, jstring) {
+         [](JNIEnv* e, const zt::test::Holders& h, jint hconn, jstring) {
              Java_com_zel_zt_server_ZTSESSION__1ZTCMIT(e, kSession, hconn, h.cc, h.rc);
              return 0;
          }},
         {"_ZTBACK",
-         [](JNIEnv* e, const Holders& h, jint hconn, jstring) {
+         [](JNIEnv* e, const zt::test::Holders& h, jint hconn, jstring) {
              Java_com_zel_zt_server_ZTSESSION__1ZTBACK(e, kSession, hconn, h.cc, h.rc);
              return 0;
          }},
         {"_honourPVXInternal",
-         [](JNIEnv* e, const Holders& h, jint, jstring) {
+         [](JNIEnv* e, const zt::test::Holders& h, jint, jstring) {
              Java_com_zel_zt_server_ZTSESSION__1honourPVXInternal(e, kSession, nullptr, h.cc,
                                                                   h.rc);
              return 0;
@@ -139,10 +133,10 @@ public:
         ztmctl::clearCalls();
     }
 
-    static Holders holders(int hconn = 77, int cc = -1, int rc = -1) {
+    static zt::test::Holders holders(int hconn = 77, int cc = -1, int rc = -1) {
         return {zt::test::newPint(hconn), zt::test::newPint(cc), zt::test::newPint(rc)};
     }
-    static std::vector<int> values(const Holders& h) {
+    static std::vector<int> values(const zt::test::Holders& h) {
         return {zt::test::pintValue(h.hconn), zt::test::pintValue(h.cc),
                 zt::test::pintValue(h.rc)};
     }

@@ -3,10 +3,11 @@
 // object written back as by a put with message objects, the refusals that keep
 // the queue manager from reading outside the arrays, the trace lines under the
 // library's own class name, and deferred messages through the stand-in.
-#include "MessageObjectSupport.h"
+#include "MessageObjects.h"
 
 #include <algorithm>
 
+using namespace zt::test;
 using namespace msgtest;
 
 namespace {
@@ -114,7 +115,7 @@ TEST_F(DeferredPut, RefusedBeforeTheCallWhenDataOrAMemberIsMissing) {
     const MessageValues v;
     jobject m = newMessage(v);
     auto before = arraysOf(m);
-    jbyteArray ten = newByteArray(pattern(10, 1));
+    jbyteArray ten = newByteArray(pattern(10, 2, 3));
     const struct {
         jbyteArray array;
         jint length;
@@ -182,7 +183,7 @@ TEST_F(DeferredPut, ElementsAreReleasedWhenTheWriteBackFails) {
 // --- _spiDefActivate and _spiDefCancel ---------------------------------------------------------
 
 TEST_F(ActivateAndCancel, RecordsDifferOnlyInTheActionWord) {
-    const Bytes key = pattern(30, 0x70);  // only its first 24 bytes are the key
+    const Bytes key = pattern(30, 0x71, 3);  // only its first 24 bytes are the key
     jbyteArray keyArray = newByteArray(key);
     ztmctl::scriptNext("lpiSPIActivateMessage", answer(1, 3100));
     ztmctl::scriptNext("lpiSPIActivateMessage", answer(2, ZTRC_UNKNOWN_MESSAGE_KEY));
@@ -337,7 +338,7 @@ TEST_F(DeferredRoundTrip, CancelledNeverGotAndUnknownKeysFail) {
     EXPECT_EQ(ztmctl::totalDepth("Q.DEFERRED"), 0u);
 
     // Neither the cancelled key nor one never issued names a message any more.
-    for (jbyteArray unknown : {key, newByteArray(pattern(24, 0x55))}) {
+    for (jbyteArray unknown : {key, newByteArray(pattern(24, 0x56, 3))}) {
         Holders ha, hx;
         activate(env(), hconn, unknown, ha);
         cancel(env(), hconn, unknown, hx);

@@ -2,8 +2,9 @@
 // own, so that the order of first uses is known: libsessbridge fills its cache
 // first, and libdeferbridge must still look the host trace class up itself on
 // its own first use (and only then).
-#include "MessageObjectSupport.h"
+#include "MessageObjects.h"
 
+using namespace zt::test;
 using namespace msgtest;
 
 namespace {

@@ -1,6 +1,6 @@
 #include "JniProxy.h"
 
-#include "Jvm.h"
+#include "JvmStart.h"
 
 #include <cstdarg>
 #include <cstring>

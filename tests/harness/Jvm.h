@@ -51,40 +51,33 @@
 //
 // Output capture (for code that prints with printf/fprintf or System.out/err):
 //   std::string text = capture(Streams::Both, [&] { ... });
+//
+// Local references live in three levels of frame (Frames.cpp says more): the
+// frame of 256 zt_harness_main opens around each test; the LocalFrame(32)
+// callNative opens around each native call, the frame the JVM would give the
+// native; and the frame each helper opens around its own JNI calls, from
+// which it hands back at most its one result, into the frame it was called
+// in.
+//
+// Layers, each using only those before it: JvmStart.h (the JVM, env(),
+// JavaError), JniProxy.h (the counting environment), then the helpers
+// declared here (Frames.cpp, Exceptions.cpp, Objects.cpp, Fields.cpp,
+// Calls.cpp, HostObjects.cpp, Capture.cpp). This header includes the first
+// two, so a test needs only this one.
 #pragma once
 
 #include "JniProxy.h"
+#include "JvmStart.h"
 
 #include <jni.h>
 
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace zt::test {
-
-// A Java exception met by a helper, or a JVM that cannot start.
-struct JavaError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// --- the JVM ---------------------------------------------------------------
-// Before the start only: extra class path entries and JVM options. An entry
-// put before the host jar replaces host classes of the same name (a holder
-// class without "x", a trace class without "isOn" ...).
-enum class Order { AfterHost, BeforeHost };
-void addClassPath(const std::string& path, Order order = Order::AfterHost);
-void addJvmOption(const std::string& option);
-// Starts the JVM once (zt_harness_main does it); later calls do nothing.
-void startJvm();
-JavaVM* vm();
-// The calling thread's environment; attaches a thread that is not attached.
-JNIEnv* env();
-// Detach the calling thread (for threads a test started; not the main one).
-void detachThread();
 
 // --- local frames ------------------------------------------------------------
 // PushLocalFrame(capacity) now, PopLocalFrame(null) at scope end: the frame

@@ -13,8 +13,9 @@ public:
     void SetUp() override { zt::test::startJvm(); }
 };
 
-// A frame per test frees its local references, and a test that leaves a Java
-// exception pending fails the run: it would leak into the next test.
+// A frame per test (the outermost of the frame levels Frames.cpp describes)
+// frees its local references, and a test that leaves a Java exception pending
+// fails the run: it would leak into the next test.
 class FramePerTest : public ::testing::EmptyTestEventListener {
 public:
     void OnTestStart(const ::testing::TestInfo&) override {

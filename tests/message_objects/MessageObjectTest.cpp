@@ -2,10 +2,11 @@
 // _ZTGETMSG2) against the real JVM: the ZTMD bytes a message object gives, what
 // comes back into it (cached flags, readCursor), the version rules, and the
 // refusals that keep the queue manager from reading outside the data array.
-#include "MessageObjectSupport.h"
+#include "MessageObjects.h"
 
 #include <algorithm>
 
+using namespace zt::test;
 using namespace msgtest;
 
 namespace {
@@ -95,7 +96,7 @@ TEST_F(MessagePut, ByteFieldsGoAsTheyAreCutToTheirWidthOrZeroFilled) {
     MessageValues v;
     v.format = Bytes{0xC3, 0xA9, 0xFF};       // not text: no conversion, no terminator
     v.userId = std::nullopt;                  // null: zeros
-    v.accountingToken = pattern(40, 0x44);    // cut to 32
+    v.accountingToken = pattern(40, 0x45, 3);  // cut to 32
     v.replyToQueueManagerName = Bytes{};      // empty: zeros
     jobject m = newMessage(v);
     ztmctl::scriptNext("ZTPUT", answer(2, ZTRC_Q_FULL));
@@ -106,7 +107,7 @@ TEST_F(MessagePut, ByteFieldsGoAsTheyAreCutToTheirWidthOrZeroFilled) {
     ZTMD sent = puts[0].recordAs<ZTMD>("ZTMD");
     EXPECT_EQ(bytesOf(sent.format), (Bytes{0xC3, 0xA9, 0xFF, 0, 0, 0, 0, 0}));
     EXPECT_EQ(bytesOf(sent.userId), Bytes(12, 0));
-    EXPECT_EQ(bytesOf(sent.accountingToken), pattern(32, 0x44));
+    EXPECT_EQ(bytesOf(sent.accountingToken), pattern(32, 0x45, 3));
     EXPECT_EQ(bytesOf(sent.replyToQueueName), Bytes(v.replyToQueueName->begin(),
                                                     v.replyToQueueName->begin() + 48));
     EXPECT_TRUE(sameRecord(puts[0].record("ZTMD"), expectedPutRecord(v, true)));
@@ -363,7 +364,7 @@ TEST_F(MessageMends, DataMissingOrLengthOutsideTheArrayIsRefusedBeforeTheCall) {
     const MessageValues v;
     jobject m = newMessage(v);
     auto before = arraysOf(m);
-    jbyteArray ten = newByteArray(pattern(10, 1));
+    jbyteArray ten = newByteArray(pattern(10, 2, 3));
     const struct {
         jbyteArray array;
         jint length;
@@ -384,7 +385,7 @@ TEST_F(MessageMends, DataMissingOrLengthOutsideTheArrayIsRefusedBeforeTheCall) {
         EXPECT_EQ(takePendingException(), "");
     }
     expectUntouched(m, v, before);
-    EXPECT_EQ(byteArrayValue(ten), pattern(10, 1));
+    EXPECT_EQ(byteArrayValue(ten), pattern(10, 2, 3));
 
     // The edges that fit are accepted: the whole array, and nothing at all.
     for (jbyteArray a : {ten, newByteArray({})}) {

@@ -26,11 +26,11 @@ void fill(jobject md, bool v2Fields) {
     setStrings(md, kCallerStrings);
     setStrings(md, kContextStrings);
     setInt(md, "putApplicationType", 28);
-    setBytes(md, "messageId", pattern(1, 10));
-    setBytes(md, "correlationId", pattern(0x30, 30));
-    setBytes(md, "accountingToken", pattern(0xA0, 32));
+    setBytes(md, "messageId", pattern(10, 1));
+    setBytes(md, "correlationId", pattern(30, 0x30));
+    setBytes(md, "accountingToken", pattern(32, 0xA0));
     if (v2Fields) {
-        setBytes(md, "groupId", pattern(0x60, 24));
+        setBytes(md, "groupId", pattern(24, 0x60));
         setInts(md, {{"messageSequenceNumber", 41}, {"offset", 42}, {"messageFlags", 43},
                      {"originalLength", 44}});
     }
@@ -48,10 +48,10 @@ ZTMD cleared(int version) {
 void common(ZTMD& m, bool v2) {
     m.encoding = 0x15;
     m.characterSet = 0x16;
-    bytes(m.messageId, 24, pattern(1, 10));
-    bytes(m.correlationId, 24, pattern(0x30, 30));
+    bytes(m.messageId, 24, pattern(10, 1));
+    bytes(m.correlationId, 24, pattern(30, 0x30));
     if (v2) {
-        bytes(m.groupId, 24, pattern(0x60, 24));
+        bytes(m.groupId, 24, pattern(24, 0x60));
         m.messageSequenceNumber = 41;
         m.offset = 42;
     }
@@ -70,7 +70,7 @@ ZTMD expectedPut(int version, bool context) {
     text(m.replyToQueueManagerName, 48, kReplyQM);
     if (context) {
         text(m.userId, 12, "USER1");
-        bytes(m.accountingToken, 32, pattern(0xA0, 32));
+        bytes(m.accountingToken, 32, pattern(32, 0xA0));
         text(m.applicationIdData, 32, "appid");
         m.putApplicationType = 28;
         text(m.putApplicationName, 28, "putapp");
@@ -103,20 +103,20 @@ void stamp(ZTMD* m) {
     std::memcpy(m->format, "QMFORMAT", 8);
     m->priority = 3;
     m->persistence = 0;
-    bytes(m->messageId, 24, pattern(0xB0, 24));
-    bytes(m->correlationId, 24, pattern(0xC0, 24));
+    bytes(m->messageId, 24, pattern(24, 0xB0));
+    bytes(m->correlationId, 24, pattern(24, 0xC0));
     m->backoutCount = 9;
     text(m->replyToQueueName, 48, "QM.REPLY");
     text(m->replyToQueueManagerName, 48, "QM.REPLYQM");
     text(m->userId, 12, "qmuser");
-    bytes(m->accountingToken, 32, pattern(0xD0, 32));
+    bytes(m->accountingToken, 32, pattern(32, 0xD0));
     text(m->applicationIdData, 32, "qmappid");
     m->putApplicationType = ZTAT_UNIX;
     text(m->putApplicationName, 28, "qmapp");
     std::memcpy(m->putDate, "20240131", 8);
     std::memcpy(m->putTime, "23595999", 8);
     std::memcpy(m->applicationOriginData, "QMOR", 4);
-    bytes(m->groupId, 24, pattern(0xE0, 24));
+    bytes(m->groupId, 24, pattern(24, 0xE0));
     m->messageSequenceNumber = 51;
     m->offset = 52;
     m->messageFlags = 53;
@@ -147,10 +147,10 @@ void expectStampedIdentity(jobject md) {
                        {"putApplicationName", "qmapp"},
                        {"applicationOriginData", "QMOR"}});
     expectInts(md, {{"putApplicationType", ZTAT_UNIX}, {"messageSequenceNumber", 51}, {"offset", 52}});
-    EXPECT_EQ(getBytes(md, "messageId"), pattern(0xB0, 24));
-    EXPECT_EQ(getBytes(md, "correlationId"), pattern(0xC0, 24));
-    EXPECT_EQ(getBytes(md, "accountingToken"), pattern(0xD0, 32));
-    EXPECT_EQ(getBytes(md, "groupId"), pattern(0xE0, 24));
+    EXPECT_EQ(getBytes(md, "messageId"), pattern(24, 0xB0));
+    EXPECT_EQ(getBytes(md, "correlationId"), pattern(24, 0xC0));
+    EXPECT_EQ(getBytes(md, "accountingToken"), pattern(32, 0xD0));
+    EXPECT_EQ(getBytes(md, "groupId"), pattern(24, 0xE0));
     EXPECT_EQ(dateAndTime(md), kStampedDateAndTime);
 }
 
@@ -211,7 +211,7 @@ TEST_F(Descriptor, VersionOneOrLessSendsNoVersionTwoFieldsAndNeedsNone) {
         ASSERT_EQ(o.cc, 0) << o.pending;
         EXPECT_EQ(o.pending, "");
         EXPECT_TRUE(sameBytes(sentRecord(), expectedPut(version, true)));
-        EXPECT_EQ(getBytes(md, "messageId"), pattern(0xB0, 24));
+        EXPECT_EQ(getBytes(md, "messageId"), pattern(24, 0xB0));
         EXPECT_EQ(dateAndTime(md), kStampedDateAndTime);
     }
     // The host's class at version 1: its version-2 fields are neither sent nor
@@ -224,7 +224,7 @@ TEST_F(Descriptor, VersionOneOrLessSendsNoVersionTwoFieldsAndNeedsNone) {
     ZTMD sent = sentRecord();
     EXPECT_TRUE(allZero(reinterpret_cast<const uint8_t*>(&sent), offsetof(ZTMD, groupId),
                         sizeof(ZTMD)));
-    EXPECT_EQ(getBytes(md, "groupId"), pattern(0x60, 24));
+    EXPECT_EQ(getBytes(md, "groupId"), pattern(24, 0x60));
     EXPECT_EQ(getInt(md, "messageSequenceNumber"), 41);
     EXPECT_EQ(getInt(md, "offset"), 42);
     EXPECT_EQ(getInt(md, "messageFlags"), 43);
@@ -315,8 +315,8 @@ TEST_F(Descriptor, FailedPutOrGetWritesNothingBack) {
     EXPECT_EQ(o.cc, 2);
     EXPECT_EQ(o.rc, ZTRC_NO_MSG_AVAILABLE);
     EXPECT_EQ(pintValue(length), -7);
-    EXPECT_EQ(getBytes(md, "messageId"), pattern(1, 10));
-    EXPECT_EQ(getBytes(md, "correlationId"), pattern(0x30, 30));
+    EXPECT_EQ(getBytes(md, "messageId"), pattern(10, 1));
+    EXPECT_EQ(getBytes(md, "correlationId"), pattern(30, 0x30));
     EXPECT_EQ(getString(md, "userId"), "USER1");
     EXPECT_EQ(getInt(md, "report"), 0x11);
     EXPECT_EQ(getInt(md, "messageFlags"), 43);
@@ -353,6 +353,6 @@ TEST_F(Descriptor, ExceptionFromSetDateAndTimeReachesTheCallerAfterTheWriteBack)
     EXPECT_EQ(o.rc, 0);
     EXPECT_EQ(o.pending, "java.lang.IllegalStateException");
     EXPECT_EQ(getString(md, "applicationOriginData"), "QMOR");
-    EXPECT_EQ(getBytes(md, "groupId"), pattern(0xE0, 24));
+    EXPECT_EQ(getBytes(md, "groupId"), pattern(24, 0xE0));
     EXPECT_EQ(getInt(md, "offset"), 52);
 }

@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "Bytes.h"
 #include "Jvm.h"
+#include "Outcome.h"
 #include "ztm.h"
 #include "ztm_control.h"
 
 #include "com_zel_zt_server_ZTSESSION.h"
 
 namespace msgtest {
-
-using Bytes = std::vector<uint8_t>;
 
 inline const char* const kDescriptor = "com/zel/zt/ZTMessageDescriptor";
 inline const char* const kRecordingDescriptor = "zt/messages/RecordingDescriptor";
@@ -36,20 +36,13 @@ inline const char* const kResponse = "com/zel/zt/ZTResponseRecord";
 inline const char* const kTrackers = "[Lcom/zel/zt/ZTMessageTracker;";
 inline const char* const kResponses = "[Lcom/zel/zt/ZTResponseRecord;";
 
-// n bytes counting up from `first`.
-inline Bytes pattern(uint8_t first, size_t n) {
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(first + i);
-    return b;
-}
-
 // A fixed-width character field as the bridge fills it: the text cut to the
 // width, or the text and one NUL; the rest as it was (zero in a cleared record).
 inline void text(char* field, size_t width, const std::string& s) {
     std::memcpy(field, s.data(), s.size() < width ? s.size() : width);
     if (s.size() < width) field[s.size()] = '\0';
 }
-inline void bytes(ZTBYTE* field, size_t width, const Bytes& b) {
+inline void bytes(ZTBYTE* field, size_t width, const zt::test::Bytes& b) {
     std::memcpy(field, b.data(), b.size() < width ? b.size() : width);
 }
 
@@ -70,13 +63,6 @@ template <class T>
     return ::testing::AssertionFailure() << differences << " byte(s) differ:" << out.str();
 }
 
-inline ::testing::AssertionResult allZero(const uint8_t* p, size_t from, size_t to) {
-    for (size_t i = from; i < to; ++i) {
-        if (p[i] != 0) return ::testing::AssertionFailure() << "byte " << i << " is " << int(p[i]);
-    }
-    return ::testing::AssertionSuccess();
-}
-
 // Fields set and checked by name, in tables.
 using IntFields = std::initializer_list<std::pair<const char*, jint>>;
 using StringFields = std::initializer_list<std::pair<const char*, std::string>>;
@@ -92,13 +78,6 @@ inline void expectInts(jobject o, IntFields fields) {
 inline void expectStrings(jobject o, StringFields fields) {
     for (const auto& f : fields) EXPECT_EQ(zt::test::getString(o, f.first), f.second) << f.first;
 }
-
-// What one native call left: holders (preset -1) and the exception pending.
-struct Outcome {
-    int cc = -1;
-    int rc = -1;
-    std::string pending;
-};
 
 // Object arrays of the host's record classes (or any class), elements made by
 // `make(i)`; a null from make leaves the element null.
@@ -129,12 +108,12 @@ protected:
     // Each call goes through a proxy: it must make no JNI call while an
     // exception is pending, and its local references are counted.
     template <class Fn>
-    Outcome run(Fn&& call, jobject dataLengthH = nullptr) {
+    zt::test::Outcome run(Fn&& call, jobject dataLengthH = nullptr) {
         jobject cc = zt::test::newPint(-1);
         jobject rc = zt::test::newPint(-1);
         zt::test::JniProxy proxy;
         zt::test::callNative([&] { call(proxy.env(), cc, rc, dataLengthH); });
-        Outcome o;
+        zt::test::Outcome o;
         o.pending = zt::test::takePendingException();
         o.cc = zt::test::pintValue(cc);
         o.rc = zt::test::pintValue(rc);
@@ -145,20 +124,22 @@ protected:
         return o;
     }
 
-    Outcome put(jint hconn, jint hobj, jobject md, jobject pmo, jint length, jbyteArray data) {
+    zt::test::Outcome put(jint hconn, jint hobj, jobject md, jobject pmo, jint length,
+                          jbyteArray data) {
         return run([&](JNIEnv* e, jobject cc, jobject rc, jobject) {
             Java_com_zel_zt_server_ZTSESSION__1ZTPUT(e, nullptr, hconn, hobj, md, pmo, length,
                                                      data, cc, rc);
         });
     }
-    Outcome put1(jint hconn, jobject od, jobject md, jobject pmo, jint length, jbyteArray data) {
+    zt::test::Outcome put1(jint hconn, jobject od, jobject md, jobject pmo, jint length,
+                           jbyteArray data) {
         return run([&](JNIEnv* e, jobject cc, jobject rc, jobject) {
             Java_com_zel_zt_server_ZTSESSION__1ZTPUT1(e, nullptr, hconn, od, md, pmo, length,
                                                       data, cc, rc);
         });
     }
-    Outcome get(jint hconn, jint hobj, jobject md, jobject gmo, jint length, jbyteArray buffer,
-                jobject dataLengthH) {
+    zt::test::Outcome get(jint hconn, jint hobj, jobject md, jobject gmo, jint length,
+                          jbyteArray buffer, jobject dataLengthH) {
         return run(
             [&](JNIEnv* e, jobject cc, jobject rc, jobject dl) {
                 Java_com_zel_zt_server_ZTSESSION__1ZTGET(e, nullptr, hconn, hobj, md, gmo,

@@ -49,8 +49,8 @@ void scriptGet(const std::string& resolved, char group, char segment, char segme
 
 jobject tracker(int i) {
     jobject t = newObject(kTracker, "()V");
-    setBytes(t, "messageId", pattern(static_cast<uint8_t>(0x10 * (i + 1)), 10));
-    setBytes(t, "correlationId", pattern(0xF0, 3));
+    setBytes(t, "messageId", pattern(10, static_cast<uint8_t>(0x10 * (i + 1))));
+    setBytes(t, "correlationId", pattern(3, 0xF0));
     setInt(t, "feedback", 100 + i);
     return t;
 }
@@ -90,7 +90,7 @@ void scriptListPut(int cc = 0, int records = 2) {
         p->invalidDestCount = 6;
         for (int i = 0; p->putMsgRecords != nullptr && i < records; ++i) {
             ZTBYTE* r = p->putMsgRecords + i * kIdAndFeedback;
-            bytes(r, 24, pattern(static_cast<uint8_t>(0x80 + i), 24));
+            bytes(r, 24, pattern(24, static_cast<uint8_t>(0x80 + i)));
             const ZTLONG feedback = 900 + i;
             std::memcpy(r + 24, &feedback, 4);
         }
@@ -223,7 +223,7 @@ TEST_F(Options, DestinationListRecordsAreBuiltAndWrittenBack) {
     // Two records of 28 bytes end to end: identifier (10 bytes, then zeros), feedback.
     Bytes want(2 * kIdAndFeedback, 0);
     for (int i = 0; i < 2; ++i) {
-        Bytes id = pattern(static_cast<uint8_t>(0x10 * (i + 1)), 10);
+        Bytes id = pattern(10, static_cast<uint8_t>(0x10 * (i + 1)));
         std::copy(id.begin(), id.end(), want.begin() + i * kIdAndFeedback);
         const jint feedback = 100 + i;
         std::memcpy(&want[i * kIdAndFeedback + 24], &feedback, 4);
@@ -233,9 +233,9 @@ TEST_F(Options, DestinationListRecordsAreBuiltAndWrittenBack) {
     // Back: selected fields replaced (24-byte arrays), the others untouched.
     for (int i = 0; i < 2; ++i) {
         jobject t = element(pmrs, i);
-        EXPECT_EQ(getBytes(t, "messageId"), pattern(static_cast<uint8_t>(0x80 + i), 24));
+        EXPECT_EQ(getBytes(t, "messageId"), pattern(24, static_cast<uint8_t>(0x80 + i)));
         EXPECT_EQ(getInt(t, "feedback"), 900 + i);
-        EXPECT_EQ(getBytes(t, "correlationId"), pattern(0xF0, 3));
+        EXPECT_EQ(getBytes(t, "correlationId"), pattern(3, 0xF0));
         EXPECT_EQ(responseOf(rrs, i), (Bytes{1, static_cast<uint8_t>(i)}));
     }
     EXPECT_EQ(getInt(pmo, "knownDestCount"), 4);
@@ -251,18 +251,18 @@ TEST_F(Options, NullMiddleTrackerTakesNoNativeRecord) {
     const Bytes& sent = call.record("ZTPMR[]");
     ASSERT_EQ(sent.size(), 3 * kIdAndFeedback);
     // Native 0 from element 0, native 1 from element 2, native 2 zero.
-    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 10), pattern(0x10, 10));
+    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 10), pattern(10, 0x10));
     EXPECT_EQ(Bytes(sent.begin() + kIdAndFeedback, sent.begin() + kIdAndFeedback + 10),
-              pattern(0x30, 10));
+              pattern(10, 0x30));
     jint feedback = 0;
     std::memcpy(&feedback, &sent[kIdAndFeedback + 24], 4);
     EXPECT_EQ(feedback, 102);
     EXPECT_TRUE(allZero(sent.data(), 2 * kIdAndFeedback, sent.size()));
     // Back: native 0 to element 0, native 1 to element 2; element 1 stays null.
-    EXPECT_EQ(getBytes(element(pmrs, 0), "messageId"), pattern(0x80, 24));
+    EXPECT_EQ(getBytes(element(pmrs, 0), "messageId"), pattern(24, 0x80));
     EXPECT_EQ(getInt(element(pmrs, 0), "feedback"), 900);
     EXPECT_EQ(element(pmrs, 1), nullptr);
-    EXPECT_EQ(getBytes(element(pmrs, 2), "messageId"), pattern(0x81, 24));
+    EXPECT_EQ(getBytes(element(pmrs, 2), "messageId"), pattern(24, 0x81));
     EXPECT_EQ(getInt(element(pmrs, 2), "feedback"), 901);
 }
 
@@ -311,7 +311,7 @@ TEST_F(Options, PutOptionsNoReadBackLeavesEveryObjectAsItWas) {
     EXPECT_EQ(getInt(pmo, "unknownDestCount"), 0);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(getBytes(element(pmrs, i), "messageId"),
-                  pattern(static_cast<uint8_t>(0x10 * (i + 1)), 10));
+                  pattern(10, static_cast<uint8_t>(0x10 * (i + 1))));
         EXPECT_EQ(getInt(element(pmrs, i), "feedback"), 100 + i);
         EXPECT_EQ(getInt(element(rrs, i), "completionCode"), -5);
     }
@@ -380,8 +380,8 @@ TEST_F(Options, ResponseRecordClassWithoutReasonTurnsASuccessfulPutIntoAFailure)
 TEST_F(Options, MixedRecordArraysUseEachElementsOwnClass) {
     // Identifiers of one class used on an object of another read and write
     // outside that object: each element goes through its own class's members.
-    const Bytes own = pattern(0xA0, 10);
-    const Bytes base = pattern(0xB0, 10);
+    const Bytes own = pattern(10, 0xA0);
+    const Bytes base = pattern(10, 0xB0);
     for (int s : {0, 1}) {
         SCOPED_TRACE(s == 0 ? "subclass first" : "record class first");
         LocalFrame frame;
@@ -405,10 +405,11 @@ TEST_F(Options, MixedRecordArraysUseEachElementsOwnClass) {
         jint feedback = 0;
         std::memcpy(&feedback, &*(at(s) + 24), 4);
         EXPECT_EQ(feedback, 555);
-        EXPECT_EQ(Bytes(at(1 - s), at(1 - s) + 10), pattern(static_cast<uint8_t>(0x10 * (2 - s)), 10));
+        EXPECT_EQ(Bytes(at(1 - s), at(1 - s) + 10),
+                  pattern(10, static_cast<uint8_t>(0x10 * (2 - s))));
 
         // Back: the subclass's own fields, its hidden ones untouched.
-        EXPECT_EQ(getBytes(hiding, "messageId"), pattern(static_cast<uint8_t>(0x80 + s), 24));
+        EXPECT_EQ(getBytes(hiding, "messageId"), pattern(24, static_cast<uint8_t>(0x80 + s)));
         EXPECT_EQ(getInt(hiding, "feedback"), 900 + s);
         EXPECT_EQ(byteArrayValue(static_cast<jbyteArray>(
                       callObject(hiding, "baseMessageId", "()[B"))),

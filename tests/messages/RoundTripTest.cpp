@@ -103,9 +103,9 @@ TEST_F(RoundTrip, MessagesComeBackInOrderWithTheirBytesAndDescriptors) {
         setInt(md, "priority", 4);
         setInt(md, "encoding", 273);
         setInt(md, "characterSet", 819);
-        setBytes(md, "correlationId", pattern(static_cast<uint8_t>(0x40 + i), 24));
+        setBytes(md, "correlationId", pattern(24, static_cast<uint8_t>(0x40 + i)));
         setString(md, "replyToQueueName", std::string("REPLY.Q"));
-        setBytes(md, "groupId", pattern(0x70, 24));
+        setBytes(md, "groupId", pattern(24, 0x70));
         jobject pmo = newObject(kPutOptions, "()V");
         Outcome o = put(hconn, out, md, pmo, static_cast<jint>(texts[i].size()),
                         newByteArray(texts[i]));
@@ -142,7 +142,7 @@ TEST_F(RoundTrip, MessagesComeBackInOrderWithTheirBytesAndDescriptors) {
 }
 
 TEST_F(RoundTrip, ShortBufferLeavesTheMessageUnlessTruncationIsAccepted) {
-    Bytes data = pattern(0, 250);
+    Bytes data = pattern(250, 0);
     putData(data);
     Got refused = getData(0, 100);
     EXPECT_EQ(refused.o.cc, 2);
@@ -155,7 +155,7 @@ TEST_F(RoundTrip, ShortBufferLeavesTheMessageUnlessTruncationIsAccepted) {
     EXPECT_EQ(accepted.o.cc, 1);
     EXPECT_EQ(accepted.o.rc, ZTRC_TRUNCATED_MSG_ACCEPTED);
     EXPECT_EQ(accepted.length, 250);
-    EXPECT_EQ(accepted.data, pattern(0, 100));
+    EXPECT_EQ(accepted.data, pattern(100, 0));
     EXPECT_NE(getBytes(accepted.md, "messageId"), Bytes(24, 0));
     EXPECT_EQ(ztmctl::totalDepth("RT.Q"), 0u);
 }

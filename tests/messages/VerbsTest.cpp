@@ -21,7 +21,7 @@ void scriptGet(int cc, int rc, int dataLength) {
         const ZTLONG length = *static_cast<ZTLONG*>(args[4]);
         auto* buffer = static_cast<uint8_t*>(args[5]);
         for (ZTLONG i = 0; i < length; ++i) buffer[i] = static_cast<uint8_t>(i);
-        bytes(static_cast<ZTMD*>(args[2])->messageId, 24, pattern(0xB0, 24));
+        bytes(static_cast<ZTMD*>(args[2])->messageId, 24, pattern(24, 0xB0));
         text(static_cast<ZTGMO*>(args[3])->resolvedQueueName, 48, "Q1");
     };
     ztmctl::scriptNext("ZTGET", a);
@@ -59,7 +59,7 @@ TEST_F(Verbs, GetOfALongerMessageAcceptedWithWarningCopiesOnlyTheBuffer) {
     EXPECT_EQ(ztmctl::callsOf("ZTGET").at(0).arg("bufferLength"), 100);
     EXPECT_EQ(byteArrayValue(buffer_), expectBuffer(100));
     EXPECT_EQ(pintValue(length_), 250);
-    EXPECT_EQ(getBytes(md_, "messageId"), pattern(0xB0, 24));
+    EXPECT_EQ(getBytes(md_, "messageId"), pattern(24, 0xB0));
     EXPECT_EQ(getString(gmo_, "resolvedQueueName"), "Q1");
 }
 
@@ -83,7 +83,7 @@ TEST_F(Verbs, GetOfNoBytesCopiesNothingButWritesTheRest) {
         EXPECT_EQ(o.cc, 0);
         EXPECT_EQ(byteArrayValue(buffer_), kUntouched);
         EXPECT_EQ(pintValue(length_), dataLength);
-        EXPECT_EQ(getBytes(md_, "messageId"), pattern(0xB0, 24));
+        EXPECT_EQ(getBytes(md_, "messageId"), pattern(24, 0xB0));
         EXPECT_EQ(getString(gmo_, "resolvedQueueName"), "Q1");
     }
 }
@@ -95,7 +95,7 @@ TEST_F(Verbs, LengthsThatDoNotFitTheArrayAreRefusedWithoutACall) {
     };
     for (Case c : {Case{-1, false}, Case{11, false}, Case{0, true}, Case{5, true}}) {
         SCOPED_TRACE(testing::Message() << c.length << (c.nullArray ? " null" : ""));
-        jbyteArray data = c.nullArray ? nullptr : newByteArray(pattern(1, 10));
+        jbyteArray data = c.nullArray ? nullptr : newByteArray(pattern(10, 1));
         jobject od = newObject("com/zel/zt/ZTObjectDescriptor", "(Ljava/lang/String;)V",
                                newString("Q1"));
         jobject length = newPint(-7);
@@ -115,13 +115,13 @@ TEST_F(Verbs, LengthsThatDoNotFitTheArrayAreRefusedWithoutACall) {
         EXPECT_EQ(ztmctl::callCount(), 0u);
         EXPECT_EQ(pintValue(length), -7);
         if (data != nullptr) {
-            EXPECT_EQ(byteArrayValue(data), pattern(1, 10));
+            EXPECT_EQ(byteArrayValue(data), pattern(10, 1));
         }
     }
 }
 
 TEST_F(Verbs, LengthsThatFitAreHandedOnAsTheyAre) {
-    jbyteArray data = newByteArray(pattern(1, 10));
+    jbyteArray data = newByteArray(pattern(10, 1));
     for (jint length : {10, 3, 0}) {
         ztmctl::scriptNext("ZTPUT", ztmctl::Answer{});
         EXPECT_EQ(put(1, 1, newObject(kDescriptor, "()V"), newObject(kPutOptions, "()V"), length,
@@ -137,9 +137,9 @@ TEST_F(Verbs, LengthsThatFitAreHandedOnAsTheyAre) {
     auto puts = ztmctl::callsOf("ZTPUT");
     ASSERT_EQ(puts.size(), 4u);
     EXPECT_EQ(puts[0].arg("dataLength"), 10);
-    EXPECT_EQ(puts[0].record("data"), pattern(1, 10));
+    EXPECT_EQ(puts[0].record("data"), pattern(10, 1));
     EXPECT_EQ(puts[1].arg("dataLength"), 3);
-    EXPECT_EQ(puts[1].record("data"), pattern(1, 3));
+    EXPECT_EQ(puts[1].record("data"), pattern(3, 1));
     EXPECT_EQ(puts[2].arg("dataLength"), 0);
     EXPECT_EQ(puts[3].arg("dataLength"), 0);
     scriptGet(0, 0, 120);
@@ -190,8 +190,8 @@ TEST_F(Verbs, TenThousandDestinationsKeepLocalReferencesBounded) {
     const int n = 10000;
     jobjectArray pmrs = objectArray(kTracker, n, [](int i) {
         jobject t = newObject(kTracker, "()V");
-        setBytes(t, "messageId", pattern(static_cast<uint8_t>(i), 24));
-        setBytes(t, "accountingToken", pattern(static_cast<uint8_t>(i), 32));
+        setBytes(t, "messageId", pattern(24, static_cast<uint8_t>(i)));
+        setBytes(t, "accountingToken", pattern(32, static_cast<uint8_t>(i)));
         return t;
     });
     jobjectArray rrs = objectArray(kResponse, n, [](int) { return newObject(kResponse, "()V"); });
@@ -212,7 +212,7 @@ TEST_F(Verbs, TenThousandDestinationsKeepLocalReferencesBounded) {
               static_cast<size_t>(n) * ZTPMR_MAX_LENGTH);
     EXPECT_LE(lastMaxLocalRefs, 16);  // a native's frame holds 32
     EXPECT_EQ(getInt(element(rrs, n - 1), "reason"), n - 1);
-    Bytes last = pattern(static_cast<uint8_t>(n - 1), 24);
+    Bytes last = pattern(24, static_cast<uint8_t>(n - 1));
     last[0] = 0xEE;
     EXPECT_EQ(getBytes(element(pmrs, n - 1), "messageId"), last);
 }

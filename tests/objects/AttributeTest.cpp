@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+using namespace zt::test;
 using namespace objtest;
 
 namespace {

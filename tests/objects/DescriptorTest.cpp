@@ -1,23 +1,19 @@
 // _ZTOPEN and the descriptor converters: what the queue manager receives, what
 // comes back into the Java objects, and the calls refused before the queue
 // manager is asked.
+#include "Bytes.h"
 #include "Objects.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 
+using namespace zt::test;
 using namespace objtest;
 
 namespace {
 
 const jint kOut = ZTOO_OUTPUT;
-
-bool allZero(const uint8_t* p, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (p[i] != 0) return false;
-    return true;
-}
 
 std::string bytesAt(const std::vector<uint8_t>& v, size_t at, size_t n) {
     return std::string(reinterpret_cast<const char*>(v.data()) + at, n);
@@ -85,11 +81,11 @@ TEST_F(ObjectsTest, Version1ReachesTheQueueManagerWithEverythingFrom168Zero) {
     EXPECT_EQ(rec.version, 1);
     EXPECT_EQ(rec.objectType, ZTOT_Q);
     EXPECT_EQ(bytesAt(raw, 12, 10), std::string("QUEUE.ONE\0", 10));
-    EXPECT_TRUE(allZero(raw.data() + 22, 38)) << "the rest of the name stays zero";
-    EXPECT_TRUE(allZero(raw.data() + 60, 48)) << "a null name leaves its field zero";
+    EXPECT_TRUE(allZero(raw.data(), 22, 60)) << "the rest of the name stays zero";
+    EXPECT_TRUE(allZero(raw.data(), 60, 108)) << "a null name leaves its field zero";
     EXPECT_EQ(bytesAt(raw, 108, 48), std::string(47, 'D') + '\0');
     EXPECT_EQ(bytesAt(raw, 156, 12), "USER12345678");
-    EXPECT_TRUE(allZero(raw.data() + 168, raw.size() - 168)) << "bytes 168 to the end";
+    EXPECT_TRUE(allZero(raw.data(), 168, raw.size())) << "bytes 168 to the end";
     EXPECT_FALSE(call.hasRecord("ZTOR[]"));
 
     // Names come back (48 bytes without NUL: all of them); nothing else does.
@@ -153,26 +149,27 @@ TEST_F(ObjectsTest, Version2WithThreeRecordsPassesA288ByteAnd24ByteArray) {
     EXPECT_EQ(rec.knownDestCount, 0);
     EXPECT_EQ(rec.unknownDestCount, 0);
     EXPECT_EQ(rec.invalidDestCount, 0);
-    EXPECT_TRUE(allZero(raw.data() + 184, 8));
+    EXPECT_TRUE(allZero(raw.data(), 184, 192));
     EXPECT_NE(rec.objectRecords, nullptr);
     EXPECT_NE(rec.responseRecords, nullptr);
-    EXPECT_TRUE(allZero(raw.data() + offsetof(ZTOD, reserved2), sizeof rec.reserved2));
+    EXPECT_TRUE(allZero(raw.data(), offsetof(ZTOD, reserved2),
+                        offsetof(ZTOD, reserved2) + sizeof rec.reserved2));
 
     const auto& ors = call.record("ZTOR[]");
     ASSERT_EQ(ors.size(), 288u);
     EXPECT_EQ(bytesAt(ors, 0, 4), std::string("Q.A\0", 4));
-    EXPECT_TRUE(allZero(ors.data() + 48, 48)) << "null queue manager name of record 0";
+    EXPECT_TRUE(allZero(ors.data(), 48, 96)) << "null queue manager name of record 0";
     EXPECT_EQ(bytesAt(ors, 96, 48), std::string(48, 'L')) << "record 1 cut to 48, no NUL";
     EXPECT_EQ(bytesAt(ors, 144, 1), std::string(1, '\0'));
     EXPECT_EQ(bytesAt(ors, 192, 4), std::string("Q.C\0", 4)) << "record 2 starts at byte 192";
-    EXPECT_TRUE(allZero(ors.data() + 196, 44));
+    EXPECT_TRUE(allZero(ors.data(), 196, 240));
     const std::string qm = ZT_DEFAULT_QMGR_NAME;
     EXPECT_EQ(bytesAt(ors, 240, qm.size() + 1), qm + '\0');
-    EXPECT_TRUE(allZero(ors.data() + 240 + qm.size() + 1, 48 - qm.size() - 1));
+    EXPECT_TRUE(allZero(ors.data(), 240 + qm.size() + 1, 288));
 
     const auto& rrs = call.record("ZTRR[]");
     ASSERT_EQ(rrs.size(), 24u);
-    EXPECT_TRUE(allZero(rrs.data(), rrs.size()));
+    EXPECT_TRUE(allZero(rrs.data(), 0, rrs.size()));
 }
 
 TEST_F(ObjectsTest, WarningWritesHandleCountsInTheirOrderAndResponseRecords) {

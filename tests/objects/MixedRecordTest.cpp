@@ -3,6 +3,8 @@
 // used on an object of another read and write outside that object.
 #include "Objects.h"
 
+using namespace zt::test;
+
 namespace objtest {
 namespace {
 

@@ -4,6 +4,7 @@
 #define OBJECTS_TEST_H
 
 #include "Jvm.h"
+#include "Outcome.h"
 #include "ztm.h"
 #include "ztm_control.h"
 
@@ -17,29 +18,19 @@
 
 namespace objtest {
 
-using namespace zt::test;
-
 constexpr const char* kDescriptor = "com/zel/zt/ZTObjectDescriptor";
 constexpr const char* kResponses = "[Lcom/zel/zt/ZTResponseRecord;";
 constexpr const char* kObjectRecords = "[Lcom/zel/zt/ZTObjectRecord;";
 
-struct Outcome {
-    jint cc;
-    jint rc;
-};
-inline bool operator==(const Outcome& a, const Outcome& b) { return a.cc == b.cc && a.rc == b.rc; }
-inline std::ostream& operator<<(std::ostream& os, const Outcome& o) {
-    return os << "cc " << o.cc << " reason " << o.rc;
-}
-const Outcome kBridgeFailure{2, 2195};
+const zt::test::Outcome kBridgeFailure{2, 2195};
 
 class ObjectsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ztmctl::reset();
-        Trace::setOn(false);
-        Trace::clear();
-        InternalException::clear();
+        zt::test::Trace::setOn(false);
+        zt::test::Trace::clear();
+        zt::test::InternalException::clear();
         char name[48] = {};
         ZTLONG cc = -1, rc = -1;
         ZTCONN(name, &hconn, &cc, &rc);
@@ -48,57 +39,66 @@ protected:
     }
     void TearDown() override {
         ztmctl::reset();
-        Trace::setOn(false);
+        zt::test::Trace::setOn(false);
     }
 
     // ZTObjectDescriptor(name), version 1.
     static jobject descriptor(const std::string& name) {
-        return newObject(kDescriptor, "(Ljava/lang/String;)V", newString(name));
+        return zt::test::newObject(kDescriptor, "(Ljava/lang/String;)V", zt::test::newString(name));
     }
     // ZTObjectDescriptor.distributionList(names...): version 2.
     static jobject destinationList(const std::vector<std::string>& names) {
-        JNIEnv* e = env();
-        jobjectArray a = e->NewObjectArray(static_cast<jsize>(names.size()), findClass("java/lang/String"), nullptr);
+        JNIEnv* e = zt::test::env();
+        jobjectArray a = e->NewObjectArray(static_cast<jsize>(names.size()),
+                                           zt::test::findClass("java/lang/String"), nullptr);
         for (size_t i = 0; i < names.size(); ++i) {
-            jstring s = newString(names[i]);
+            jstring s = zt::test::newString(names[i]);
             e->SetObjectArrayElement(a, static_cast<jsize>(i), s);
             e->DeleteLocalRef(s);
         }
-        return callStaticObject(kDescriptor, "distributionList",
-                                "([Ljava/lang/String;)Lcom/zel/zt/ZTObjectDescriptor;", a);
+        return zt::test::callStaticObject(kDescriptor, "distributionList",
+                                          "([Ljava/lang/String;)Lcom/zel/zt/ZTObjectDescriptor;",
+                                          a);
     }
     static jobject element(jobject od, const char* field, const char* sig, int i) {
-        return env()->GetObjectArrayElement(static_cast<jobjectArray>(getObject(od, field, sig)), i);
+        return zt::test::env()->GetObjectArrayElement(
+            static_cast<jobjectArray>(zt::test::getObject(od, field, sig)), i);
     }
-    static Outcome response(jobject od, int i) {
+    static zt::test::Outcome response(jobject od, int i) {
         jobject r = element(od, "responseRecords", kResponses, i);
-        return {getInt(r, "completionCode"), getInt(r, "reason")};
+        return {zt::test::getInt(r, "completionCode"), zt::test::getInt(r, "reason")};
     }
-    static void setResponse(jobject od, int i, Outcome o) {
+    static void setResponse(jobject od, int i, zt::test::Outcome o) {
         jobject r = element(od, "responseRecords", kResponses, i);
-        setInt(r, "completionCode", o.cc);
-        setInt(r, "reason", o.rc);
+        zt::test::setInt(r, "completionCode", o.cc);
+        zt::test::setInt(r, "reason", o.rc);
     }
     // The three counts, in the order invalid, unknown, known.
     static std::vector<jint> counts(jobject od) {
-        return {getInt(od, "InvalidDestCount"), getInt(od, "UnknownDestCount"), getInt(od, "KnownDestCount")};
+        return {zt::test::getInt(od, "InvalidDestCount"), zt::test::getInt(od, "UnknownDestCount"),
+                zt::test::getInt(od, "KnownDestCount")};
     }
     static void setCounts(jobject od, jint value) {
-        for (const char* f : {"InvalidDestCount", "UnknownDestCount", "KnownDestCount"}) setInt(od, f, value);
+        for (const char* f : {"InvalidDestCount", "UnknownDestCount", "KnownDestCount"})
+            zt::test::setInt(od, f, value);
     }
 
     // _ZTOPEN through the given environment (the real one by default).
-    Outcome open(jobject od, jint options, jobject hobj, JNIEnv* e = nullptr) {
-        jobject cc = newPint(-1), rc = newPint(-1);
-        callNative([&] {
-            Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(e ? e : env(), nullptr, hconn, od, options, hobj, cc, rc);
+    zt::test::Outcome open(jobject od, jint options, jobject hobj, JNIEnv* e = nullptr) {
+        jobject cc = zt::test::newPint(-1), rc = zt::test::newPint(-1);
+        zt::test::callNative([&] {
+            Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(e ? e : zt::test::env(), nullptr, hconn, od,
+                                                      options, hobj, cc, rc);
         });
-        return {pintValue(cc), pintValue(rc)};
+        return {zt::test::pintValue(cc), zt::test::pintValue(rc)};
     }
-    Outcome close(jobject hobj, JNIEnv* e = nullptr) {
-        jobject cc = newPint(-1), rc = newPint(-1);
-        callNative([&] { Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(e ? e : env(), nullptr, hconn, hobj, 0, cc, rc); });
-        return {pintValue(cc), pintValue(rc)};
+    zt::test::Outcome close(jobject hobj, JNIEnv* e = nullptr) {
+        jobject cc = zt::test::newPint(-1), rc = zt::test::newPint(-1);
+        zt::test::callNative([&] {
+            Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(e ? e : zt::test::env(), nullptr, hconn,
+                                                       hobj, 0, cc, rc);
+        });
+        return {zt::test::pintValue(cc), zt::test::pintValue(rc)};
     }
 
     // The descriptor as the last ZTOPEN received it, with the arrays it pointed to.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iostream>
 
+using namespace zt::test;
 using namespace objtest;
 
 namespace {

@@ -2,7 +2,7 @@
 // branch commits or rolls back with the branch, driven through the switch.
 #include <gtest/gtest.h>
 
-#include "../qmgr/QmgrTest.h"
+#include "QmgrTest.h"
 #include "XidRecords.h"
 
 namespace {

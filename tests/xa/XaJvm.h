@@ -8,46 +8,47 @@
 
 #include <optional>
 
-using namespace zt::test;
-
-inline jobject newZTXid(int format, const Bytes& gtrid, const Bytes& bqual)
+inline jobject newZTXid(int format, const zt::test::Bytes& gtrid, const zt::test::Bytes& bqual)
 {
-    return newObject("com/zel/zt/ZTXid", "(I[B[B)V", format, newByteArray(gtrid),
-                     newByteArray(bqual));
+    return zt::test::newObject("com/zel/zt/ZTXid", "(I[B[B)V", format,
+                               zt::test::newByteArray(gtrid), zt::test::newByteArray(bqual));
 }
 
 // An xatest.TestXid; a part given as nullopt is a null array.
-inline jobject newTestXid(int format, const std::optional<Bytes>& gtrid,
-                          const std::optional<Bytes>& bqual)
+inline jobject newTestXid(int format, const std::optional<zt::test::Bytes>& gtrid,
+                          const std::optional<zt::test::Bytes>& bqual)
 {
-    return newObject("xatest/TestXid", "(I[B[B)V", format, gtrid ? newByteArray(*gtrid) : nullptr,
-                     bqual ? newByteArray(*bqual) : nullptr);
+    return zt::test::newObject("xatest/TestXid", "(I[B[B)V", format,
+                               gtrid ? zt::test::newByteArray(*gtrid) : nullptr,
+                               bqual ? zt::test::newByteArray(*bqual) : nullptr);
 }
 
 inline jclass xaClass()
 {
-    return findClass("com/zel/zt/server/ZTXAi");
+    return zt::test::findClass("com/zel/zt/server/ZTXAi");
 }
 
 inline int formatOf(jobject xid)
 {
-    return callInt(xid, "getFormatId", "()I");
+    return zt::test::callInt(xid, "getFormatId", "()I");
 }
 
-inline Bytes gtridOf(jobject xid)
+inline zt::test::Bytes gtridOf(jobject xid)
 {
-    return byteArrayValue(
-        static_cast<jbyteArray>(callObject(xid, "getGlobalTransactionId", "()[B")));
+    return zt::test::byteArrayValue(
+        static_cast<jbyteArray>(zt::test::callObject(xid, "getGlobalTransactionId", "()[B")));
 }
 
-inline Bytes bqualOf(jobject xid)
+inline zt::test::Bytes bqualOf(jobject xid)
 {
-    return byteArrayValue(static_cast<jbyteArray>(callObject(xid, "getBranchQualifier", "()[B")));
+    return zt::test::byteArrayValue(
+        static_cast<jbyteArray>(zt::test::callObject(xid, "getBranchQualifier", "()[B")));
 }
 
 inline bool isZTXid(jobject obj)
 {
-    return obj != nullptr && env()->IsInstanceOf(obj, findClass("com/zel/zt/ZTXid"));
+    return obj != nullptr &&
+           zt::test::env()->IsInstanceOf(obj, zt::test::findClass("com/zel/zt/ZTXid"));
 }
 
 // The Java object holds the same identifier as the record.
@@ -89,14 +90,14 @@ template <typename Fn>
 jint callXa(Fn fn)
 {
     jint rc = -999;
-    callNative([&] { rc = fn(); });
+    zt::test::callNative([&] { rc = fn(); });
     return rc;
 }
 
 // Everything written to standard output and error while fn ran, in order.
 inline std::string output(const std::function<void()>& fn)
 {
-    return capture(Streams::Both, fn);
+    return zt::test::capture(zt::test::Streams::Both, fn);
 }
 
 #endif  // XA_TEST_XA_JVM_H

@@ -5,6 +5,8 @@
 
 #include "XaJvm.h"
 
+using namespace zt::test;
+
 namespace {
 
 const XidNative kStart = Java_com_zel_zt_server_ZTXAi_xa_1start_1N;
@@ -189,7 +191,7 @@ TEST_F(XaVerbs, ANullNameIsRefusedWithoutCallingTheSwitch)
 
 TEST_F(XaVerbs, EachXidVerbHandsTheConvertedRecordRmidAndFlagsToItsFunction)
 {
-    const Bytes g = countingBytes(5, 1);
+    const Bytes g = pattern(5, 1);
     const Bytes b = {9};
     const XID expected = makeXid(99, g, b);
     const uint32_t flags = 0x80000000u | TMSUCCESS;
@@ -235,13 +237,13 @@ TEST_F(XaVerbs, EachXidVerbReturnsTheEntryCodeUnchanged)
 TEST_F(XaVerbs, A65ByteGtridIsRefusedWithBothMessagesInOrderAndNoCall)
 {
     for (const XidVerb& v : xidVerbs()) {
-        jobject xid = newZTXid(1, countingBytes(65), {1});
+        jobject xid = newZTXid(1, pattern(65, 1), {1});
         jint rc = 0;
         std::string out = output([&] { rc = verb(v.native, xid, 1, 0); });
         EXPECT_EQ(out, "gtrid too big (65)\n" + std::string(v.verb) + ": failed to convert xid\n");
         EXPECT_EQ(rc, -1) << v.verb;
     }
-    jobject bigBqual = newZTXid(1, {1}, countingBytes(65));
+    jobject bigBqual = newZTXid(1, {1}, pattern(65, 1));
     std::string out = output([&] { EXPECT_EQ(verb(kEnd, bigBqual, 1, 0), -1); });
     EXPECT_EQ(out, "bqual too big (65)\nxa_end: failed to convert xid\n");
     EXPECT_EQ(ztmctl::callCount(), 0u) << "the switch is never called";
@@ -250,7 +252,7 @@ TEST_F(XaVerbs, A65ByteGtridIsRefusedWithBothMessagesInOrderAndNoCall)
 TEST_F(XaVerbs, A64ByteGtridAndBqualGoThrough)
 {
     prepareBranches({});
-    jobject xid = newZTXid(3, countingBytes(64), countingBytes(64, 100));
+    jobject xid = newZTXid(3, pattern(64, 1), pattern(64, 100));
     EXPECT_EQ(output([&] {
                   EXPECT_EQ(verb(kStart, xid, 1, 0), XA_OK);
                   EXPECT_EQ(verb(kEnd, xid, 1, TMSUCCESS), XA_OK);
@@ -258,7 +260,7 @@ TEST_F(XaVerbs, A64ByteGtridAndBqualGoThrough)
               }),
               "");
     EXPECT_TRUE(sameXid(onlyCall("zstXAStart").recordAs<XID>("XID"),
-                        makeXid(3, countingBytes(64), countingBytes(64, 100))));
+                        makeXid(3, pattern(64, 1), pattern(64, 100))));
 }
 
 TEST_F(XaVerbs, ConversionFailuresPairTheConversionMessageWithTheVerbs)

@@ -4,6 +4,8 @@
 
 #include "XaJvm.h"
 
+using namespace zt::test;
+
 namespace {
 
 // A record whose every byte is 0xEE, lengths included, so that what the
@@ -51,8 +53,8 @@ TEST(XidToNative, FillsTheRecordFromAHostXidAndWritesNothingElse)
 
 TEST(XidToNative, TakesAnyClassWithTheThreeGettersUpTo64BytesAPart)
 {
-    Bytes g = countingBytes(64, 1);
-    Bytes b = countingBytes(64, 0x80);
+    Bytes g = pattern(64, 1);
+    Bytes b = pattern(64, 0x80);
     jobject xid = newTestXid(-5, g, b);
     XID x = untouched();
     int rc = 0;
@@ -78,8 +80,8 @@ TEST(XidToNative, EmptyPartsAreAccepted)
 
 TEST(XidToNative, A65ByteGtridIsRefusedAndTheLengthsStayAsTheyWere)
 {
-    jobject xid = newTestXid(33, countingBytes(65), Bytes{1});
-    XID x = makeXid(1, countingBytes(9), countingBytes(9));
+    jobject xid = newTestXid(33, pattern(65, 1), Bytes{1});
+    XID x = makeXid(1, pattern(9, 1), pattern(9, 1));
     int rc = 0;
     EXPECT_EQ(output([&] { rc = toNative(env(), xid, x); }), "gtrid too big (65)\n");
     EXPECT_EQ(rc, -1);
@@ -90,8 +92,8 @@ TEST(XidToNative, A65ByteGtridIsRefusedAndTheLengthsStayAsTheyWere)
 
 TEST(XidToNative, A65ByteBqualIsRefusedAfterTheGtridWasStored)
 {
-    jobject xid = newTestXid(34, Bytes{4, 5, 6}, countingBytes(65));
-    XID x = makeXid(1, countingBytes(9), countingBytes(9));
+    jobject xid = newTestXid(34, Bytes{4, 5, 6}, pattern(65, 1));
+    XID x = makeXid(1, pattern(9, 1), pattern(9, 1));
     int rc = 0;
     EXPECT_EQ(output([&] { rc = toNative(env(), xid, x); }), "bqual too big (65)\n");
     EXPECT_EQ(rc, -1);
@@ -235,7 +237,7 @@ TEST(XidToJava, EmptyAndFullPartsAndAnyFormat)
         EXPECT_TRUE(gtridOf(obj).empty());
         EXPECT_TRUE(bqualOf(obj).empty());
     });
-    XID full = makeXid(-1, countingBytes(64, 0x90), countingBytes(64, 3));
+    XID full = makeXid(-1, pattern(64, 0x90), pattern(64, 3));
     toJava(env(), full, [&](jobject obj) { EXPECT_TRUE(javaXidIs(obj, full)); });
 }
 
@@ -351,7 +353,7 @@ TEST(DebugXid, EmptyOrNegativeLengthsPrintOnlyTheLineEnds)
 
 TEST(DebugXid, LengthsBeyondTheRecordPrintOnlyItsBytes)
 {
-    XID x = makeXid(3, countingBytes(64), countingBytes(64));
+    XID x = makeXid(3, pattern(64, 1), pattern(64, 1));
     x.gtrid_length = 200;
     x.bqual_length = 5;
     std::string out = capture(Streams::Stdout, [&] { debugXid(&x); });

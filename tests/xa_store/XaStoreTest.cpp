@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "../qmgr/QmgrTest.h"
-#include "../xa/XidRecords.h"
+#include "QmgrTest.h"
+#include "XidRecords.h"
 #include "ztm_xa_control.h"
 
 namespace {

@@ -9,25 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "Bytes.h"
 #include "xa_switch.h"
 #include "ztm.h"
 #include "ztm_control.h"
 #include "ztm_xa_control.h"
 
-using Bytes = std::vector<uint8_t>;
-
-// n bytes counting up from first.
-inline Bytes countingBytes(size_t n, uint8_t first = 1)
-{
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) {
-        b[i] = static_cast<uint8_t>(first + i);
-    }
-    return b;
-}
-
 // A record filled with fill everywhere, then the given parts.
-inline XID makeXid(long format, const Bytes& gtrid, const Bytes& bqual, uint8_t fill = 0)
+inline XID makeXid(long format, const zt::test::Bytes& gtrid, const zt::test::Bytes& bqual,
+                   uint8_t fill = 0)
 {
     XID x;
     std::memset(&x, fill, sizeof x);
@@ -48,17 +38,18 @@ inline XID branchXid(int n, int branch = 1)
 {
     std::string g = "tx" + std::to_string(n);
     std::string b = "b" + std::to_string(branch);
-    return makeXid(0x5a54, Bytes(g.begin(), g.end()), Bytes(b.begin(), b.end()));
+    return makeXid(0x5a54, zt::test::Bytes(g.begin(), g.end()),
+                   zt::test::Bytes(b.begin(), b.end()));
 }
 
-inline Bytes gtridOf(const XID& x)
+inline zt::test::Bytes gtridOf(const XID& x)
 {
-    return Bytes(x.data, x.data + x.gtrid_length);
+    return zt::test::Bytes(x.data, x.data + x.gtrid_length);
 }
 
-inline Bytes bqualOf(const XID& x)
+inline zt::test::Bytes bqualOf(const XID& x)
 {
-    return Bytes(x.data + x.gtrid_length, x.data + x.gtrid_length + x.bqual_length);
+    return zt::test::Bytes(x.data + x.gtrid_length, x.data + x.gtrid_length + x.bqual_length);
 }
 
 // Same format, lengths and bytes within the lengths.

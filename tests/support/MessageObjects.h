@@ -3,6 +3,8 @@
 // values must give, and checks of a message object against a record.
 #pragma once
 
+#include "Bytes.h"
+#include "Holders.h"
 #include "Jvm.h"
 #include "ztm.h"
 #include "ztm_control.h"
@@ -21,8 +23,8 @@
 
 namespace msgtest {
 
-using namespace zt::test;
-using Bytes = std::vector<uint8_t>;
+using zt::test::Bytes;
+using zt::test::pattern;
 
 constexpr const char* kMessageClass = "com/zel/zt/ZTMessage";
 constexpr const char* kVersion1Class = "msgtest/MessageV1";
@@ -38,12 +40,6 @@ inline const std::vector<std::string>& cachedFlags() {
     return names;
 }
 constexpr const char* kConversionFlag = "stringsNeedCcsidConversion";
-
-inline Bytes pattern(size_t n, uint8_t seed) {
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + 3 * i + 1);
-    return b;
-}
 
 inline Bytes text(const std::string& s) {
     return Bytes(s.begin(), s.end());
@@ -67,12 +63,12 @@ struct MessageValues {
          encoding = 0x105, characterSet = 0x106, priority = 0x107, persistence = 0x108,
          backoutCount = 0x109, putApplicationType = 0x10A, messageSequenceNumber = 0x10B,
          offset = 0x10C, messageFlags = 0x10D, originalLength = 0x10E, readCursor = 17;
-    std::optional<Bytes> messageId = pattern(24, 0x10), correlationId = pattern(24, 0x20),
-                         groupId = pattern(24, 0x30), accountingToken = pattern(32, 0x40),
+    std::optional<Bytes> messageId = pattern(24, 0x11, 3), correlationId = pattern(24, 0x21, 3),
+                         groupId = pattern(24, 0x31, 3), accountingToken = pattern(32, 0x41, 3),
                          format = text("ZTSTR   "),
-                         replyToQueueName = pattern(60, 0x50),  // longer than its field
+                         replyToQueueName = pattern(60, 0x51, 3),  // longer than its field
                          replyToQueueManagerName = text("REPLY.QM"),
-                         userId = text("alice"), applicationIdData = pattern(32, 0x60),
+                         userId = text("alice"), applicationIdData = pattern(32, 0x61, 3),
                          putApplicationName = text("putter"),
                          applicationOriginData = text("ORIG"),
                          dateText = text("19991231"), timeText = text("23595999");
@@ -126,21 +122,21 @@ inline bool version2Only(const std::string& name) {
 // A message object of `cls` holding `v`, every flag set to `flags`.
 inline jobject newMessage(const MessageValues& v = MessageValues(),
                           const char* cls = kMessageClass, bool flags = true) {
-    jobject m = newObject(cls, "()V");
+    jobject m = zt::test::newObject(cls, "()V");
     const bool v1Class = std::strcmp(cls, kVersion1Class) == 0;
     for (const auto& f : intFields())
-        if (!(v1Class && version2Only(f.first))) setInt(m, f.first, v.*(f.second));
+        if (!(v1Class && version2Only(f.first))) zt::test::setInt(m, f.first, v.*(f.second));
     for (const auto& f : byteFields())
-        if (!(v1Class && version2Only(f.first))) setBytes(m, f.first, v.*(f.second));
-    for (const auto& name : cachedFlags()) setBoolean(m, name.c_str(), flags);
-    setBoolean(m, kConversionFlag, flags);
+        if (!(v1Class && version2Only(f.first))) zt::test::setBytes(m, f.first, v.*(f.second));
+    for (const auto& name : cachedFlags()) zt::test::setBoolean(m, name.c_str(), flags);
+    zt::test::setBoolean(m, kConversionFlag, flags);
     return m;
 }
 
 inline std::map<std::string, bool> flagsOf(jobject m) {
     std::map<std::string, bool> f;
-    for (const auto& name : cachedFlags()) f[name] = getBoolean(m, name.c_str());
-    f[kConversionFlag] = getBoolean(m, kConversionFlag);
+    for (const auto& name : cachedFlags()) f[name] = zt::test::getBoolean(m, name.c_str());
+    f[kConversionFlag] = zt::test::getBoolean(m, kConversionFlag);
     return f;
 }
 
@@ -212,20 +208,20 @@ inline ZTMD queueManagerRecord(jint version = 2) {
     fill(md.format, text(std::string("FMT\0 \0 X", 8)));
     md.priority = 0x207;
     md.persistence = 0x208;
-    fill(md.messageId, pattern(24, 0x80));
-    fill(md.correlationId, pattern(24, 0x90));
+    fill(md.messageId, pattern(24, 0x81, 3));
+    fill(md.correlationId, pattern(24, 0x91, 3));
     md.backoutCount = 0x209;
-    fill(md.replyToQueueName, pattern(48, 0xA0));
-    fill(md.replyToQueueManagerName, pattern(48, 0xB0));
+    fill(md.replyToQueueName, pattern(48, 0xA1, 3));
+    fill(md.replyToQueueManagerName, pattern(48, 0xB1, 3));
     fill(md.userId, text("qmuser      "));
-    fill(md.accountingToken, pattern(32, 0xC0));
-    fill(md.applicationIdData, pattern(32, 0xD0));
+    fill(md.accountingToken, pattern(32, 0xC1, 3));
+    fill(md.applicationIdData, pattern(32, 0xD1, 3));
     md.putApplicationType = 0x20A;
-    fill(md.putApplicationName, pattern(28, 0xE0));
+    fill(md.putApplicationName, pattern(28, 0xE1, 3));
     fill(md.putDate, text("20261208"));
     fill(md.putTime, text("19301234"));
     fill(md.applicationOriginData, text(std::string("AB \0", 4)));
-    fill(md.groupId, pattern(24, 0xF0));
+    fill(md.groupId, pattern(24, 0xF1, 3));
     md.messageSequenceNumber = 0x20B;
     md.offset = 0x20C;
     md.messageFlags = 0x20D;
@@ -253,40 +249,41 @@ inline ::testing::AssertionResult sameRecord(const std::vector<uint8_t>& actual,
 
 // The fields the write-back after a put (and a get) replaces.
 inline void expectCommonFieldsFrom(jobject m, const ZTMD& md, bool version2) {
-    EXPECT_EQ(getBytes(m, "correlationId"), bytesOf(md.correlationId));
-    EXPECT_EQ(getBytes(m, "messageId"), bytesOf(md.messageId));
-    EXPECT_EQ(getBytes(m, "userId"), bytesOf(md.userId));
-    EXPECT_EQ(getBytes(m, "accountingToken"), bytesOf(md.accountingToken));
-    EXPECT_EQ(getBytes(m, "applicationIdData"), bytesOf(md.applicationIdData));
-    EXPECT_EQ(getInt(m, "putApplicationType"), md.putApplicationType);
-    EXPECT_EQ(getBytes(m, "putApplicationName"), bytesOf(md.putApplicationName));
-    EXPECT_EQ(getBytes(m, "dateText"), bytesOf(md.putDate));
-    EXPECT_EQ(getBytes(m, "timeText"), bytesOf(md.putTime));
-    EXPECT_EQ(getBytes(m, "applicationOriginData"), bytesOf(md.applicationOriginData));
+    EXPECT_EQ(zt::test::getBytes(m, "correlationId"), bytesOf(md.correlationId));
+    EXPECT_EQ(zt::test::getBytes(m, "messageId"), bytesOf(md.messageId));
+    EXPECT_EQ(zt::test::getBytes(m, "userId"), bytesOf(md.userId));
+    EXPECT_EQ(zt::test::getBytes(m, "accountingToken"), bytesOf(md.accountingToken));
+    EXPECT_EQ(zt::test::getBytes(m, "applicationIdData"), bytesOf(md.applicationIdData));
+    EXPECT_EQ(zt::test::getInt(m, "putApplicationType"), md.putApplicationType);
+    EXPECT_EQ(zt::test::getBytes(m, "putApplicationName"), bytesOf(md.putApplicationName));
+    EXPECT_EQ(zt::test::getBytes(m, "dateText"), bytesOf(md.putDate));
+    EXPECT_EQ(zt::test::getBytes(m, "timeText"), bytesOf(md.putTime));
+    EXPECT_EQ(zt::test::getBytes(m, "applicationOriginData"), bytesOf(md.applicationOriginData));
     if (version2) {
-        EXPECT_EQ(getBytes(m, "groupId"), bytesOf(md.groupId));
-        EXPECT_EQ(getInt(m, "messageSequenceNumber"), md.messageSequenceNumber);
-        EXPECT_EQ(getInt(m, "offset"), md.offset);
+        EXPECT_EQ(zt::test::getBytes(m, "groupId"), bytesOf(md.groupId));
+        EXPECT_EQ(zt::test::getInt(m, "messageSequenceNumber"), md.messageSequenceNumber);
+        EXPECT_EQ(zt::test::getInt(m, "offset"), md.offset);
     }
 }
 
 // The fields only a get writes back.
 inline void expectGetOnlyFieldsFrom(jobject m, const ZTMD& md, bool version2) {
-    EXPECT_EQ(getInt(m, "report"), md.report);
-    EXPECT_EQ(getInt(m, "messageType"), md.messageType);
-    EXPECT_EQ(getInt(m, "expiry"), md.expiry);
-    EXPECT_EQ(getInt(m, "feedback"), md.feedback);
-    EXPECT_EQ(getInt(m, "encoding"), md.encoding);
-    EXPECT_EQ(getBytes(m, "format"), bytesOf(md.format));
-    EXPECT_EQ(getInt(m, "priority"), md.priority);
-    EXPECT_EQ(getInt(m, "persistence"), md.persistence);
-    EXPECT_EQ(getInt(m, "backoutCount"), md.backoutCount);
-    EXPECT_EQ(getBytes(m, "replyToQueueName"), bytesOf(md.replyToQueueName));
-    EXPECT_EQ(getBytes(m, "replyToQueueManagerName"), bytesOf(md.replyToQueueManagerName));
-    EXPECT_EQ(getInt(m, "characterSet"), md.characterSet);
+    EXPECT_EQ(zt::test::getInt(m, "report"), md.report);
+    EXPECT_EQ(zt::test::getInt(m, "messageType"), md.messageType);
+    EXPECT_EQ(zt::test::getInt(m, "expiry"), md.expiry);
+    EXPECT_EQ(zt::test::getInt(m, "feedback"), md.feedback);
+    EXPECT_EQ(zt::test::getInt(m, "encoding"), md.encoding);
+    EXPECT_EQ(zt::test::getBytes(m, "format"), bytesOf(md.format));
+    EXPECT_EQ(zt::test::getInt(m, "priority"), md.priority);
+    EXPECT_EQ(zt::test::getInt(m, "persistence"), md.persistence);
+    EXPECT_EQ(zt::test::getInt(m, "backoutCount"), md.backoutCount);
+    EXPECT_EQ(zt::test::getBytes(m, "replyToQueueName"), bytesOf(md.replyToQueueName));
+    EXPECT_EQ(zt::test::getBytes(m, "replyToQueueManagerName"),
+              bytesOf(md.replyToQueueManagerName));
+    EXPECT_EQ(zt::test::getInt(m, "characterSet"), md.characterSet);
     if (version2) {
-        EXPECT_EQ(getInt(m, "messageFlags"), md.messageFlags);
-        EXPECT_EQ(getInt(m, "originalLength"), md.originalLength);
+        EXPECT_EQ(zt::test::getInt(m, "messageFlags"), md.messageFlags);
+        EXPECT_EQ(zt::test::getInt(m, "originalLength"), md.originalLength);
     }
 }
 
@@ -300,45 +297,36 @@ inline void expectUntouched(jobject m, const MessageValues& v,
     };
     for (const auto& f : intFields()) {
         if (!skipped(f.first)) {
-            EXPECT_EQ(getInt(m, f.first), v.*(f.second)) << f.first;
+            EXPECT_EQ(zt::test::getInt(m, f.first), v.*(f.second)) << f.first;
         }
     }
     for (const auto& f : byteFields()) {
         if (skipped(f.first)) continue;
-        EXPECT_TRUE(env()->IsSameObject(getObject(m, f.first, "[B"), before.at(f.first)))
+        EXPECT_TRUE(zt::test::env()->IsSameObject(zt::test::getObject(m, f.first, "[B"),
+                                                  before.at(f.first)))
             << f.first << " was replaced";
-        EXPECT_EQ(getBytes(m, f.first), v.*(f.second)) << f.first;
+        EXPECT_EQ(zt::test::getBytes(m, f.first), v.*(f.second)) << f.first;
     }
 }
 
 // The byte-array members as they are now (to prove later that none was replaced).
 inline std::map<std::string, jobject> arraysOf(jobject m) {
     std::map<std::string, jobject> a;
-    for (const auto& f : byteFields()) a[f.first] = getObject(m, f.first, "[B");
+    for (const auto& f : byteFields()) a[f.first] = zt::test::getObject(m, f.first, "[B");
     return a;
 }
 
 inline jobject putOptionsObject(jint options, jint version = 1) {
-    jobject pmo = newObject("com/zel/zt/ZTPutMessageOptions", "(I)V", version);
-    setInt(pmo, "options", options);
+    jobject pmo = zt::test::newObject("com/zel/zt/ZTPutMessageOptions", "(I)V", version);
+    zt::test::setInt(pmo, "options", options);
     return pmo;
 }
 
 inline jobject getOptionsObject(jint options = 0) {
-    jobject gmo = newObject("com/zel/zt/ZTGetMessageOptions", "()V");
-    setInt(gmo, "options", options);
+    jobject gmo = zt::test::newObject("com/zel/zt/ZTGetMessageOptions", "()V");
+    zt::test::setInt(gmo, "options", options);
     return gmo;
 }
-
-// Completion code, reason (and data length) holders, preset to telling values.
-struct Holders {
-    jobject cc = newPint(-1);
-    jobject rc = newPint(-1);
-    jobject length = newPint(-1);
-    int compCode() const { return pintValue(cc); }
-    int reason() const { return pintValue(rc); }
-    int dataLength() const { return pintValue(length); }
-};
 
 inline ztmctl::Answer answer(int32_t compCode, int32_t reason,
                              std::function<void(void**)> hook = nullptr) {
@@ -380,10 +368,6 @@ inline ZTLONG openQueue(ZTLONG hconn, const std::string& name,
     return hobj;
 }
 
-inline bool allZero(const std::optional<Bytes>& b) {
-    return b && std::all_of(b->begin(), b->end(), [](uint8_t x) { return x == 0; });
-}
-
 // After an accepted put: the flags of the replaced fields false, the others
 // as they were (`before`).
 inline void expectFlagsAfterPut(jobject m, bool before) {
@@ -399,11 +383,11 @@ inline void expectFlagsAfterPut(jobject m, bool before) {
 
 // _ZTGETMSG2 without syncpoint into the whole of `buffer`.
 inline void getWithMessageObject(jint hconn, jint hobj, jobject m, jbyteArray buffer,
-                                 const Holders& h) {
-    callNative([&] {
+                                 const zt::test::Holders& h) {
+    zt::test::callNative([&] {
         Java_com_zel_zt_server_ZTSESSION__1ZTGETMSG2(
-            env(), nullptr, hconn, hobj, m, getOptionsObject(ZTGMO_NO_SYNCPOINT),
-            env()->GetArrayLength(buffer), buffer, h.length, h.cc, h.rc);
+            zt::test::env(), nullptr, hconn, hobj, m, getOptionsObject(ZTGMO_NO_SYNCPOINT),
+            zt::test::env()->GetArrayLength(buffer), buffer, h.length, h.cc, h.rc);
     });
 }
 
@@ -411,20 +395,21 @@ inline void getWithMessageObject(jint hconn, jint hobj, jobject m, jbyteArray bu
 // only in the write-back, after the queue manager's call.
 inline jobject putOptionsWithResponseRecord() {
     jobject pmo = putOptionsObject(0, 2);
-    jobject records = env()->NewObjectArray(1, findClass("com/zel/zt/ZTResponseRecord"),
-                                            newObject("com/zel/zt/ZTResponseRecord", "()V"));
-    setObject(pmo, "responseRecords", "[Lcom/zel/zt/ZTResponseRecord;", records);
+    jobject records = zt::test::env()->NewObjectArray(
+        1, zt::test::findClass("com/zel/zt/ZTResponseRecord"),
+        zt::test::newObject("com/zel/zt/ZTResponseRecord", "()V"));
+    zt::test::setObject(pmo, "responseRecords", "[Lcom/zel/zt/ZTResponseRecord;", records);
     return pmo;
 }
 
 // Makes the first member lookup after the queue manager's first call fail
 // (a native error in the write-back); `armed` tells whether it happened.
-inline void failFirstLookupAfterTheCall(JniProxy& proxy, bool& armed) {
+inline void failFirstLookupAfterTheCall(zt::test::JniProxy& proxy, bool& armed) {
     armed = false;
-    proxy.before(Fn::GetFieldID, [&proxy, &armed] {
+    proxy.before(zt::test::Fn::GetFieldID, [&proxy, &armed] {
         if (!armed && ztmctl::callCount() > 0) {
             armed = true;
-            proxy.failCall(Fn::GetFieldID);
+            proxy.failCall(zt::test::Fn::GetFieldID);
         }
     });
 }
@@ -434,12 +419,12 @@ class BridgeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ztmctl::reset();
-        Trace::setOn(false);
-        Trace::clear();
-        InternalException::clear();
+        zt::test::Trace::setOn(false);
+        zt::test::Trace::clear();
+        zt::test::InternalException::clear();
     }
     void TearDown() override {
-        Trace::setOn(false);
+        zt::test::Trace::setOn(false);
         ztmctl::reset();
     }
 };
