@@ -128,7 +128,8 @@ std::vector<std::string> runCase(uint64_t seed, std::string& label) {
         // Java code the native called dereferenced null. The interpreter
         // raises that through SIGSEGV, and under qemu-user the thread returns
         // from a signal with the thread-local storage of the newest thread.
-        if (pending == "java.lang.NullPointerException") v.push_back("a NullPointerException from Java code");
+        if (pending == "java.lang.NullPointerException")
+            v.push_back("a NullPointerException from Java code");
         for (const auto& m : proxy.misuse()) v.push_back("misuse: " + m);
         for (int i = 0; i < kFnCount; ++i) {
             const std::string name = fnName(Fn(i));
@@ -192,7 +193,8 @@ protected:
         // Past this, nothing this thread does can be trusted: stop the run.
         if (threadStorage() != storage_) {
             std::cout << "ZT_FUZZ_CASE " << seed << std::endl;
-            FAIL() << label << " (case " << seed << "): this thread now uses another thread's thread-local storage";
+            FAIL() << label << " (case " << seed
+                   << "): this thread now uses another thread's thread-local storage";
         }
         if (v.empty()) return;
         std::cout << "ZT_FUZZ_CASE " << seed << std::endl;
