@@ -123,7 +123,13 @@ std::vector<std::string> runCase(uint64_t seed, std::string& label) {
         JniProxy proxy;
         callNative([&] { c.run(proxy.env()); });
         Trace::setOn(false);
-        if (!takePendingException().empty()) ++tally.raised;
+        const std::string pending = takePendingException();
+        if (!pending.empty()) ++tally.raised;
+        // Java code the native called dereferenced null. The interpreter
+        // raises that through SIGSEGV, and under qemu-user the thread returns
+        // from a signal with the thread-local storage of the newest thread.
+        if (pending == "java.lang.NullPointerException")
+            v.push_back("a NullPointerException from Java code");
         for (const auto& m : proxy.misuse()) v.push_back("misuse: " + m);
         for (int i = 0; i < kFnCount; ++i) {
             const std::string name = fnName(Fn(i));
@@ -157,6 +163,15 @@ std::vector<std::string> runCase(uint64_t seed, std::string& label) {
     return v;
 }
 
+// Where this thread's thread-local storage is. qemu-user (i386) keeps one
+// TLS descriptor for all threads and reloads it on return from a signal: a
+// thread that took one then uses the newest thread's storage (errno, malloc's
+// cache, the JVM's current thread). Not inlined, so each call looks afresh.
+__attribute__((noinline)) const void* threadStorage() {
+    static thread_local char probe;
+    return &probe;
+}
+
 uint64_t envU64(const char* name, uint64_t fallback) {
     const char* v = std::getenv(name);
     return v && *v ? std::strtoull(v, nullptr, 0) : fallback;
@@ -164,6 +179,8 @@ uint64_t envU64(const char* name, uint64_t fallback) {
 
 class Fuzz : public ::testing::Test {
 protected:
+    const void* storage_ = threadStorage();
+
     void TearDown() override {
         Trace::setOn(false);
         Trace::clear();
@@ -173,6 +190,12 @@ protected:
     void check(uint64_t seed) {
         std::string label;
         const auto v = runCase(seed, label);
+        // Past this, nothing this thread does can be trusted: stop the run.
+        if (threadStorage() != storage_) {
+            std::cout << "ZT_FUZZ_CASE " << seed << std::endl;
+            FAIL() << label << " (case " << seed
+                   << "): this thread now uses another thread's thread-local storage";
+        }
         if (v.empty()) return;
         std::cout << "ZT_FUZZ_CASE " << seed << std::endl;
         std::string what = label + " (case " + std::to_string(seed) + "):";
@@ -192,6 +215,7 @@ TEST_F(Fuzz, RandomCallsForAFixedTime) {
         const uint64_t c = mix(seed * 0x100000001B3ull + i);
         if (current && *current) std::ofstream(current, std::ios::trunc) << c << '\n';
         check(c);
+        if (HasFatalFailure()) return;
         Trace::clear();
         InternalException::clear();
     }
@@ -209,6 +233,7 @@ TEST_F(Fuzz, SavedCases) {
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#') continue;
         check(std::stoull(line));
+        if (HasFatalFailure()) return;
         ++replayed;
     }
     std::cout << "fuzz: " << replayed << " saved cases replayed\n";

@@ -5,11 +5,18 @@ import java.lang.reflect.Field;
 import java.lang.reflect.Modifier;
 import java.util.Random;
 
-/** Random values in every instance field of an object graph, from a seed. */
+/**
+ * Random values in the fields of an object graph a caller could set (public,
+ * not final), from a seed. A private final field is the class's own promise
+ * (a ZTXid's parts are never null): breaking it through reflection makes an
+ * object no caller can pass.
+ */
 public class Scramble {
     private static final int[] INTS = {0, 1, 2, 3, -1, Integer.MAX_VALUE, Integer.MIN_VALUE, 48, 49, 65536};
 
     public static Object of(Object o, long seed) throws Exception {
+        // An XID with odd parts comes from another class, whose parts are public.
+        if (o instanceof com.zel.zt.ZTXid) o = new OddXid((com.zel.zt.ZTXid) o);
         fill(o, new Random(seed), 0);
         return o;
     }
@@ -47,7 +54,9 @@ public class Scramble {
     static Object fill(Object o, Random r, int depth) throws Exception {
         for (Class<?> c = o.getClass(); c != null && c != Object.class; c = c.getSuperclass()) {
             for (Field f : c.getDeclaredFields()) {
-                if (Modifier.isStatic(f.getModifiers()) || r.nextInt(3) == 0) continue;
+                final int m = f.getModifiers();
+                if (Modifier.isStatic(m) || Modifier.isFinal(m) || !Modifier.isPublic(m)) continue;
+                if (r.nextInt(3) == 0) continue;
                 f.setAccessible(true);
                 Class<?> t = f.getType();
                 if (t == int.class) f.setInt(o, r.nextBoolean() ? INTS[r.nextInt(INTS.length)] : r.nextInt());
