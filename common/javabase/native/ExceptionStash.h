@@ -2,8 +2,9 @@
 // lookup before the logger call, a host method that threw before the write-back,
 // a trace method that threw) is taken aside, so that no JNI call ever runs with an
 // exception pending, and thrown again just before the native returns, so that the
-// host still sees it. Only the checked calls (CheckedJni.h) and the boundary
-// (NativeBoundary.h) use this directly.
+// host still sees it. Exceptions are taken aside by the checked calls
+// (CheckedJni.h) and raised again by the boundary (NativeBoundary.h); other
+// code only asks raised() or opens a Harmless scope.
 #ifndef EXCEPTION_STASH_H
 #define EXCEPTION_STASH_H
 
