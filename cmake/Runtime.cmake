@@ -47,7 +47,9 @@ endif()
 # The java launcher of the target width, with the emulator in front when
 # needed. Under qemu-user the JVM runs interpreted: its JIT patches compiled
 # code across threads, which is not reliable under emulation.
-set(ZT_JAVA ${ZT_EMULATOR} ${ZT_RUNTIME_JAVA_HOME}/bin/java)
+# Native access is granted: JDK 24 and later warn when the unnamed module
+# calls System.loadLibrary without it (JDK 17 knows the option too).
+set(ZT_JAVA ${ZT_EMULATOR} ${ZT_RUNTIME_JAVA_HOME}/bin/java --enable-native-access=ALL-UNNAMED)
 if(ZT_EMULATOR)
   list(APPEND ZT_JAVA -Xint)
 endif()

@@ -83,6 +83,7 @@ TEST_F(DeferredPut, WritesBackAsAPutWithMessageObjectsOnlyWhenAccepted) {
     const MessageValues v;
     const ZTMD qm = queueManagerRecord();
     for (int compCode : {0, 1, 2}) {
+        LocalFrame round(64);
         SCOPED_TRACE(compCode);
         jobject m = newMessage(v);
         auto before = arraysOf(m);
@@ -121,6 +122,7 @@ TEST_F(DeferredPut, RefusedBeforeTheCallWhenDataOrAMemberIsMissing) {
         jint length;
     } refused[] = {{nullptr, 0}, {nullptr, 3}, {ten, -1}, {ten, 11}};
     for (const auto& c : refused) {
+        LocalFrame round(64);
         SCOPED_TRACE(c.length);
         Holders h;
         defPut(env(), kHconn, kHobj, m, putOptionsObject(0), c.length, c.array, h);

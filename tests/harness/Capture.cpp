@@ -16,7 +16,7 @@ bool selected(Streams which, int fd) { return (static_cast<int>(which) & fd) != 
 void flushJava(const char* stream) {
     jobject s = getStaticObject("java/lang/System", stream, "Ljava/io/PrintStream;");
     callVoid(s, "flush", "()V");
-    env()->DeleteLocalRef(s);
+    deleteLocalRef(s);
 }
 
 // Everything written so far reaches the file descriptors before they move.

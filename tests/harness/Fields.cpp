@@ -77,7 +77,7 @@ std::optional<std::vector<uint8_t>> getBytes(jobject obj, const char* field) {
     }
     if (!a) return std::nullopt;
     std::vector<uint8_t> v = byteArrayValue(a);
-    env()->DeleteLocalRef(a);
+    deleteLocalRef(a);
     return v;
 }
 
@@ -87,7 +87,7 @@ void setBytes(jobject obj, const char* field, const std::optional<std::vector<ui
         Scope s;
         s.env()->SetObjectField(obj, fieldId(s, obj, field, "[B"), a);
     }
-    if (a) env()->DeleteLocalRef(a);
+    deleteLocalRef(a);
 }
 
 jobject getObject(jobject obj, const char* field, const char* sig) {

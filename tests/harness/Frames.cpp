@@ -1,7 +1,7 @@
 // Local frames. Local references a test makes live in one of three levels of
 // frame, innermost last:
 //
-//  1. per test: zt_harness_main (main.cpp) pushes a frame of 256 before each
+//  1. per test: zt_harness_main (main.cpp) pushes a frame of 64 before each
 //     test and pops it after, so references a test makes directly (newPint,
 //     newObject ... outside any callNative) go with the test and do not pile
 //     up across the tests of a process;
@@ -16,11 +16,55 @@
 //
 // So a helper called inside callNative() leaves its result in the native's
 // frame, and one called in the test body leaves it in the test's frame.
+//
+// Each level counts the references helpers hand back into it and fails the
+// test when that passes its capacity, whatever the JDK update checks: a test
+// that calls helpers in a loop opens a LocalFrame per round, or gives what
+// it is done with back through deleteLocalRef().
 #include "HelperScope.h"
 #include "JniProxy.h"
 #include "Jvm.h"
 
+#include <gtest/gtest.h>
+
+#include <vector>
+
 namespace zt::test {
+
+namespace detail {
+namespace {
+struct OpenFrame {
+    int capacity;
+    int held;
+};
+thread_local std::vector<OpenFrame> openFrames;
+}  // namespace
+
+void frameOpened(int capacity) { openFrames.push_back({capacity, 0}); }
+
+void frameClosed() {
+    if (!openFrames.empty()) openFrames.pop_back();
+}
+
+void referenceHandedBack() {
+    if (openFrames.empty()) return;
+    OpenFrame& f = openFrames.back();
+    if (++f.held == f.capacity + 1)
+        ADD_FAILURE() << "a local frame of " << f.capacity
+                      << " references is given more by the harness's helpers: release them "
+                         "(deleteLocalRef) or open a LocalFrame for each round of the loop";
+}
+
+void referenceReleased() {
+    if (!openFrames.empty() && openFrames.back().held > 0) --openFrames.back().held;
+}
+}  // namespace detail
+
+void deleteLocalRef(jobject ref) {
+    if (ref == nullptr) return;
+    env()->DeleteLocalRef(ref);
+    detail::referenceReleased();
+}
 
 // --- native calls (level 2) ---------------------------------------------------
 
@@ -29,6 +73,7 @@ LocalFrame::LocalFrame(int capacity) : env_(env()) {
         env_->ExceptionClear();
         throw JavaError("PushLocalFrame(" + std::to_string(capacity) + ") failed");
     }
+    detail::frameOpened(capacity);
     JniProxy::nativeFrameStartedAll();
 }
 
@@ -37,6 +82,7 @@ LocalFrame::~LocalFrame() {
     // the check does the same here and leaves a pending exception in place.
     env_->ExceptionCheck();
     env_->PopLocalFrame(nullptr);
+    detail::frameClosed();
 }
 
 void callNative(const std::function<void()>& fn) {
@@ -61,10 +107,14 @@ Scope::Scope(int capacity) : e_(zt::test::env()) {
         throw JavaError("PushLocalFrame failed");
     }
     framed_ = true;
+    frameOpened(capacity);
 }
 
 Scope::~Scope() {
-    if (framed_) e_->PopLocalFrame(nullptr);
+    if (framed_) {
+        e_->PopLocalFrame(nullptr);
+        frameClosed();
+    }
     restore();
 }
 

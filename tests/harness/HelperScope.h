@@ -14,6 +14,15 @@ namespace zt::test::detail {
 // Describes a throwable without leaving anything pending; the caller owns t.
 Thrown describe(JNIEnv* e, jthrowable t);
 
+// What the helpers hand back, counted per open frame (the per-test frame, a
+// LocalFrame, a Scope): a frame that would have to hold more than it was
+// opened for fails the test. The JVM's own check of this varies from one
+// JDK update to the next, so the harness keeps its own.
+void frameOpened(int capacity);
+void frameClosed();
+void referenceHandedBack();
+void referenceReleased();
+
 // What every helper does around its JNI calls: keeps aside an exception left
 // pending by the code under test (raised again at the end), works in a local
 // frame of its own, and turns a Java exception of its own into JavaError.
@@ -34,7 +43,10 @@ public:
     template <typename T>
     T keep(T ref) {
         framed_ = false;
-        return static_cast<T>(e_->PopLocalFrame(ref));
+        frameClosed();
+        T kept = static_cast<T>(e_->PopLocalFrame(ref));
+        if (kept != nullptr) referenceHandedBack();
+        return kept;
     }
 
 private:

@@ -10,7 +10,7 @@ const char* const kInternal = "com/zel/ztservices/ZTInternalException";
 std::vector<std::string> staticList(const char* cls, const char* method) {
     jobject list = callStaticObject(cls, method, "()Ljava/util/List;");
     std::vector<std::string> out = stringList(list);
-    env()->DeleteLocalRef(list);
+    deleteLocalRef(list);
     return out;
 }
 } // namespace

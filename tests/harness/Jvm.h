@@ -53,7 +53,7 @@
 //   std::string text = capture(Streams::Both, [&] { ... });
 //
 // Local references live in three levels of frame (Frames.cpp says more): the
-// frame of 256 zt_harness_main opens around each test; the LocalFrame(32)
+// frame of 64 zt_harness_main opens around each test; the LocalFrame(32)
 // callNative opens around each native call, the frame the JVM would give the
 // native; and the frame each helper opens around its own JNI calls, from
 // which it hands back at most its one result, into the frame it was called
@@ -92,6 +92,10 @@ public:
 private:
     JNIEnv* env_;
 };
+
+// Deletes a local reference a helper handed back (the harness counts what
+// each frame holds; see Frames.cpp).
+void deleteLocalRef(jobject ref);
 
 // Runs fn (the call of one native) inside a LocalFrame(32). Objects the
 // native returns die with the frame: read them inside fn.

@@ -76,6 +76,9 @@ void startJvm() {
     // The heap a test needs is small; a modest limit keeps several JVMs (and
     // the 32-bit one under an emulator) cheap to start side by side.
     opts.push_back("-Xmx128m");
+    // Tests load the bridges with System.load; JDK 24 and later warn unless
+    // native access is granted (JDK 17 knows the option and needs nothing).
+    opts.push_back("--enable-native-access=ALL-UNNAMED");
 #ifdef ZT_EMULATED_JVM
     // qemu-user: the JIT costs more than it saves in a short test and its code
     // patching is not reliable there (an option in ZT_JVM_OPTIONS such as

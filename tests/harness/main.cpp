@@ -1,5 +1,6 @@
 // gtest main for JVM tests: the JVM starts in a global environment (so listing
 // the tests starts none), and each test runs in a local frame of its own.
+#include "HelperScope.h"
 #include "Jvm.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,8 @@ class FramePerTest : public ::testing::EmptyTestEventListener {
 public:
     void OnTestStart(const ::testing::TestInfo&) override {
         if (!zt::test::vm()) return;
-        framed_ = zt::test::env()->PushLocalFrame(256) == 0;
+        framed_ = zt::test::env()->PushLocalFrame(kTestFrame) == 0;
+        if (framed_) zt::test::detail::frameOpened(kTestFrame);
     }
     void OnTestEnd(const ::testing::TestInfo& info) override {
         if (!zt::test::vm()) return;
@@ -31,12 +33,16 @@ public:
                          left.message.c_str());
             leaked = true;
         }
-        if (framed_) zt::test::env()->PopLocalFrame(nullptr);
+        if (framed_) {
+            zt::test::env()->PopLocalFrame(nullptr);
+            zt::test::detail::frameClosed();
+        }
         framed_ = false;
     }
     bool leaked = false;
 
 private:
+    static constexpr int kTestFrame = 64;
     bool framed_ = false;
 };
 

@@ -170,6 +170,7 @@ TEST_F(MessagePut, AcceptedPutReplacesItsFieldsAndClearsExactlyTheirFlags) {
     const ZTMD qm = queueManagerRecord();
     for (int compCode : {0, 1}) {
         for (bool flags : {true, false}) {
+            LocalFrame round(64);
             SCOPED_TRACE(testing::Message() << "cc " << compCode << ", flags " << flags);
             jobject m = newMessage(v, kMessageClass, flags);
             auto before = arraysOf(m);
@@ -370,6 +371,7 @@ TEST_F(MessageMends, DataMissingOrLengthOutsideTheArrayIsRefusedBeforeTheCall) {
         jint length;
     } refused[] = {{nullptr, 0}, {nullptr, 5}, {ten, -1}, {ten, 11}, {ten, 0x7FFFFFFF}};
     for (const auto& c : refused) {
+        LocalFrame round(64);
         SCOPED_TRACE(testing::Message() << (c.array ? "array of 10" : "null") << ", length "
                                         << c.length);
         Holders h1, h2, h3;

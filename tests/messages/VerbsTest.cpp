@@ -94,6 +94,7 @@ TEST_F(Verbs, LengthsThatDoNotFitTheArrayAreRefusedWithoutACall) {
         bool nullArray;
     };
     for (Case c : {Case{-1, false}, Case{11, false}, Case{0, true}, Case{5, true}}) {
+        LocalFrame round(64);
         SCOPED_TRACE(testing::Message() << c.length << (c.nullArray ? " null" : ""));
         jbyteArray data = c.nullArray ? nullptr : newByteArray(pattern(10, 1));
         jobject od = newObject("com/zel/zt/ZTObjectDescriptor", "(Ljava/lang/String;)V",

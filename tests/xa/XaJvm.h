@@ -33,16 +33,24 @@ inline int formatOf(jobject xid)
     return zt::test::callInt(xid, "getFormatId", "()I");
 }
 
+// The bytes a getter returns; the array goes at once, so a test may read the
+// parts of any number of identifiers.
+inline zt::test::Bytes partOf(jobject xid, const char* getter)
+{
+    auto array = static_cast<jbyteArray>(zt::test::callObject(xid, getter, "()[B"));
+    zt::test::Bytes bytes = zt::test::byteArrayValue(array);
+    zt::test::deleteLocalRef(array);
+    return bytes;
+}
+
 inline zt::test::Bytes gtridOf(jobject xid)
 {
-    return zt::test::byteArrayValue(
-        static_cast<jbyteArray>(zt::test::callObject(xid, "getGlobalTransactionId", "()[B")));
+    return partOf(xid, "getGlobalTransactionId");
 }
 
 inline zt::test::Bytes bqualOf(jobject xid)
 {
-    return zt::test::byteArrayValue(
-        static_cast<jbyteArray>(zt::test::callObject(xid, "getBranchQualifier", "()[B")));
+    return partOf(xid, "getBranchQualifier");
 }
 
 inline bool isZTXid(jobject obj)

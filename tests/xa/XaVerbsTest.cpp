@@ -49,22 +49,28 @@ protected:
         });
     }
 
-    // An Object[] of n distinct marker strings, kept in markers_.
+    // An Object[] of n distinct marker strings; a second array, markers_,
+    // holds the same strings to compare with.
     jobjectArray markedArray(jsize n)
     {
-        jobjectArray a = env()->NewObjectArray(n, findClass("java/lang/Object"), nullptr);
-        markers_.clear();
+        jclass object = findClass("java/lang/Object");
+        jobjectArray a = env()->NewObjectArray(n, object, nullptr);
+        markers_ = env()->NewObjectArray(n, object, nullptr);
         for (jsize i = 0; i < n; ++i) {
-            markers_.push_back(newString("m" + std::to_string(i)));
-            env()->SetObjectArrayElement(a, i, markers_.back());
+            jstring marker = newString("m" + std::to_string(i));
+            env()->SetObjectArrayElement(a, i, marker);
+            env()->SetObjectArrayElement(markers_, i, marker);
+            deleteLocalRef(marker);
         }
         return a;
     }
     bool markerAt(jobjectArray a, jsize i)
     {
         jobject e = env()->GetObjectArrayElement(a, i);
-        bool same = env()->IsSameObject(e, markers_.at(static_cast<size_t>(i)));
+        jobject marker = env()->GetObjectArrayElement(markers_, i);
+        bool same = env()->IsSameObject(e, marker);
         env()->DeleteLocalRef(e);
+        env()->DeleteLocalRef(marker);
         return same;
     }
     jobject element(jobjectArray a, jsize i) { return env()->GetObjectArrayElement(a, i); }
@@ -97,7 +103,7 @@ protected:
         ztmctl::scriptNext("zstXARecover", a);
     }
 
-    std::vector<jobject> markers_;
+    jobjectArray markers_ = nullptr;
 };
 
 // --- open and close ---------------------------------------------------------
@@ -437,9 +443,8 @@ TEST_F(XaVerbs, ALongRecoverSetsEveryElementInOrder)
     jobjectArray xids = markedArray(200);
     EXPECT_EQ(recover(env(), xids, 1, TMSTARTRSCAN | TMENDRSCAN), 200);
     for (jsize i = 0; i < 200; ++i) {
-        jobject e = element(xids, i);
-        EXPECT_TRUE(javaXidIs(e, doubt[static_cast<size_t>(i)])) << i;
-        env()->DeleteLocalRef(e);
+        LocalFrame round(16);
+        EXPECT_TRUE(javaXidIs(element(xids, i), doubt[static_cast<size_t>(i)])) << i;
     }
 }
 
