@@ -25,6 +25,13 @@ if(NOT EXISTS ${ZT_LIBJVM})
   message(FATAL_ERROR "No libjvm at ${ZT_LIBJVM}: install the Java runtime of the target width (scripts/setup)")
 endif()
 
+# The runtime's feature release (17, 25 ...), from its release file.
+file(STRINGS ${ZT_RUNTIME_JAVA_HOME}/release _zt_release REGEX "^JAVA_VERSION=")
+if(NOT _zt_release MATCHES "^JAVA_VERSION=\"([0-9]+)")
+  message(FATAL_ERROR "No JAVA_VERSION in ${ZT_RUNTIME_JAVA_HOME}/release")
+endif()
+set(ZT_RUNTIME_JAVA_FEATURE ${CMAKE_MATCH_1} CACHE INTERNAL "Feature release of the Java runtime")
+
 # A 32-bit program may not run natively on every 64-bit kernel (some sandboxes
 # lack the 32-bit syscall layer); then it runs under qemu's user-mode emulator.
 set(ZT_EMULATOR "")

@@ -1,8 +1,11 @@
-// Every entry of the JNI function table (JDK 17), for the proxy environment.
+// Every entry of the JNI function table (JDK 17, and what JDK 21 and 24
+// added when built against their jni.h), for the proxy environment.
 // ZT_JNI_PLAIN lists the functions with a fixed parameter list; ZT_JNI_VARIADIC
 // the "..." forms, each forwarded to its va_list form. Regenerate both lists
 // from jni.h if a later JDK adds functions (the proxy asserts the table size).
 #pragma once
+
+#include <jni.h>
 
 #define ZT_JNI_PLAIN(X) \
   X(GetVersion) \
@@ -204,7 +207,21 @@
   X(GetDirectBufferCapacity) \
   X(GetObjectRefType) \
   X(GetModule) \
+  ZT_JNI_SINCE_21(X) \
+  ZT_JNI_SINCE_24(X)
 
+// Functions later JDKs append to the table: present when the jni.h built
+// against has them.
+#ifdef JNI_VERSION_21
+#define ZT_JNI_SINCE_21(X) X(IsVirtualThread)
+#else
+#define ZT_JNI_SINCE_21(X)
+#endif
+#ifdef JNI_VERSION_24
+#define ZT_JNI_SINCE_24(X) X(GetStringUTFLengthAsLong)
+#else
+#define ZT_JNI_SINCE_24(X)
+#endif
 
 // X(name, shape): shape I = (obj, method), S = (class, method),
 // N = (obj, class, method), C = (class, method) constructing.

@@ -201,7 +201,7 @@ TEST_F(Verbs, TenThousandDestinationsKeepLocalReferencesBounded) {
     setObject(pmo, "responseRecords", kResponses, rrs);
     setInt(pmo, "putMsgRecordFields", 0x1F);
     ztmctl::Answer a;
-    a.hook = [n](void** args) {
+    a.hook = [](void** args) {
         auto* p = static_cast<ZTPMO*>(args[3]);
         for (int i = 0; i < n; ++i) p->responseRecords[i] = ZTRR{0, i};
         p->putMsgRecords[(n - 1) * ZTPMR_MAX_LENGTH] = 0xEE;  // last record's identifier
