@@ -1,6 +1,7 @@
 #include "StateDirectory.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -29,6 +30,18 @@ std::map<std::string, Claim>& registry() {
 }
 
 const char kLockFile[] = "/owner.lock";
+
+// A child made by fork shares the parent's locks through the descriptors it
+// inherits: it drops them, so that it owns nothing, and the directory is free
+// once the parent ends.
+void lockForFork() { registryMutex.lock(); }
+void unlockInParent() { registryMutex.unlock(); }
+void forgetInChild() {
+    for (auto& entry : registry()) ::close(entry.second.fd);
+    registry().clear();
+    registryMutex.unlock();
+}
+std::once_flag forkHandlers;
 
 std::string errnoText(int err) { return std::strerror(err); }
 
@@ -70,6 +83,7 @@ std::shared_ptr<StateDirectory> StateDirectory::claim(const std::string& path, s
         return nullptr;
     }
 
+    std::call_once(forkHandlers, [] { pthread_atfork(lockForFork, unlockInParent, forgetInChild); });
     std::lock_guard<std::mutex> lock(registryMutex);
     auto& claims = registry();
     auto it = claims.find(canonical);
