@@ -460,15 +460,11 @@ public class JtaTest {
 
         /** A get under syncpoint on the second session; the text got. */
         String getOnSecond() {
-            byte[] buffer = new byte[100];
-            Pint length = new Pint();
-            Pint cc = new Pint();
-            Pint rc = new Pint();
-            ZTGetMessageOptions gmo = new ZTGetMessageOptions();
-            gmo.options = SYNCPOINT;
-            session._ZTGET(hconn2.x, in2, new ZTMessageDescriptor(), gmo, buffer.length, buffer, length, cc, rc);
-            expect("_ZTGET", cc, rc);
-            return new String(buffer, 0, length.x, StandardCharsets.UTF_8);
+            String text = get(hconn2, in2, SYNCPOINT);
+            if (text == null) {
+                throw new IllegalStateException("_ZTGET: no message");
+            }
+            return text;
         }
 
         /** Gets every visible message; returns how many were text. */
@@ -479,21 +475,26 @@ public class JtaTest {
         /** Gets every visible message; returns their texts. */
         List<String> takeAll() {
             List<String> texts = new ArrayList<>();
-            while (true) {
-                byte[] buffer = new byte[100];
-                Pint length = new Pint();
-                Pint cc = new Pint();
-                Pint rc = new Pint();
-                ZTGetMessageOptions gmo = new ZTGetMessageOptions();
-                gmo.options = NO_SYNCPOINT;
-                session._ZTGET(hconn.x, in, new ZTMessageDescriptor(), gmo, buffer.length,
-                        buffer, length, cc, rc);
-                if (cc.x == 2 && rc.x == NO_MSG_AVAILABLE) {
-                    return texts;
-                }
-                expect("_ZTGET", cc, rc);
-                texts.add(new String(buffer, 0, length.x, StandardCharsets.UTF_8));
+            for (String text = get(hconn, in, NO_SYNCPOINT); text != null; text = get(hconn, in, NO_SYNCPOINT)) {
+                texts.add(text);
             }
+            return texts;
+        }
+
+        /** The text of the next message, or null when there is none. */
+        private String get(Pint connection, int hobj, int options) {
+            byte[] buffer = new byte[100];
+            Pint length = new Pint();
+            Pint cc = new Pint();
+            Pint rc = new Pint();
+            ZTGetMessageOptions gmo = new ZTGetMessageOptions();
+            gmo.options = options;
+            session._ZTGET(connection.x, hobj, new ZTMessageDescriptor(), gmo, buffer.length, buffer, length, cc, rc);
+            if (cc.x == 2 && rc.x == NO_MSG_AVAILABLE) {
+                return null;
+            }
+            expect("_ZTGET", cc, rc);
+            return new String(buffer, 0, length.x, StandardCharsets.UTF_8);
         }
 
         void insert(int id, String what) throws SQLException {
