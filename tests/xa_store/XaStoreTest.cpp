@@ -11,6 +11,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "QmgrTest.h"
 #include "XidRecords.h"
@@ -339,6 +341,42 @@ TEST_F(XaStore, OpenStringsAreReadAsUsersWriteThem)
         restart();
         EXPECT_EQ(ztmXABranchCount(), 1) << "kept where the string says";
     }
+}
+
+TEST_F(XaStore, ThreadsPreparingTogetherShareSyncsAndLoseNothing)
+{
+    constexpr int kThreads = 8;
+    constexpr int kEach = 15;
+    std::vector<std::thread> threads;
+    std::vector<int> failed(kThreads, 0);
+    for (int t = 0; t < kThreads; t++) {
+        threads.emplace_back([this, t, &failed] {
+            const ZTLONG hconn = connect("QM1");
+            const ZTLONG out = openQueue(hconn, "ST.Q", ZTOO_OUTPUT);
+            for (int i = 0; i < kEach; i++) {
+                XID x = branchXid(100 + t * kEach + i);
+                failed[t] += zstXAStart(&x, kRmid, TMNOFLAGS, 1) != XA_OK;
+                putText(hconn, out, "thread " + std::to_string(t), ZTPMO_SYNCPOINT);
+                failed[t] += zstXAEnd(&x, kRmid, TMSUCCESS) != XA_OK;
+                failed[t] += zstXAPrepare(&x, kRmid, TMNOFLAGS) != XA_OK;
+                // Half are completed again at once, beside the others' prepares.
+                if (i % 2 == 1) failed[t] += zstXARollback(&x, kRmid, TMNOFLAGS) != XA_OK;
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(failed, std::vector<int>(kThreads, 0));
+    restart();
+    const int kept = kThreads * ((kEach + 1) / 2);
+    EXPECT_EQ(ztmXABranchCount(), kept) << "each prepared branch once, each rolled back one gone";
+    std::vector<XID> found(static_cast<std::size_t>(kept) + 1);
+    ASSERT_EQ(recoverAll(found.data(), static_cast<long>(found.size())), kept);
+    for (int i = 0; i < kept; i++) {
+        ASSERT_EQ(zstXACommit(&found[static_cast<std::size_t>(i)], kRmid, TMNOFLAGS), XA_OK);
+    }
+    EXPECT_EQ(ztmctl::visibleDepth("ST.Q", "QM1"), static_cast<std::size_t>(kept));
+    restart();
+    EXPECT_EQ(ztmXABranchCount(), 0);
 }
 
 }  // namespace

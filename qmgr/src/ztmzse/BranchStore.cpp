@@ -135,60 +135,113 @@ bool BranchStore::exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr,
 
 bool BranchStore::save(const Saved& branch) {
     if (!fitsFormatId(branch.xid.formatID)) return false;
-    if (!exec("BEGIN IMMEDIATE")) return false;
-    bool ok = Statement(db_, "INSERT OR REPLACE INTO branch(format_id, gtrid, bqual, outcome) VALUES(?, ?, ?, ?)")
-                  .xid(1, branch.xid)
-                  .integer(4, branch.heuristicOutcome)
-                  .done();
-    ok = ok && Statement(db_, "DELETE FROM message WHERE format_id = ? AND gtrid = ? AND bqual = ?")
-                   .xid(1, branch.xid)
-                   .done();
-    int n = 0;
-    for (const auto& m : branch.messages) {
-        if (!ok) break;
-        ok = Statement(db_, "INSERT INTO message(format_id, gtrid, bqual, n, got, qmgr, queue, md, data)"
-                            " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                 .xid(1, branch.xid)
-                 .integer(4, n++)
-                 .integer(5, m.got ? 1 : 0)
-                 .text(6, m.qmgr)
-                 .text(7, m.queue)
-                 .blob(8, &m.md, sizeof m.md)  // the same 364 bytes on both widths
-                 .blob(9, m.data.data(), m.data.size())
-                 .done();
-    }
-    if (!ok) {
-        exec("ROLLBACK");
-        return false;
-    }
-    return exec("COMMIT");
+    Change change{Change::Kind::Save};
+    change.saved = &branch;
+    return write(change) == Removed::Yes;
 }
 
 bool BranchStore::setHeuristic(const XID& xid, int outcome) {
-    // The work is done: only the outcome stays to be answered.
-    if (!exec("BEGIN IMMEDIATE")) return false;
-    bool ok = Statement(db_, "UPDATE branch SET outcome = ? WHERE format_id = ? AND gtrid = ? AND bqual = ?")
-                  .integer(1, outcome)
-                  .xid(2, xid)
-                  .done();
-    ok = ok && Statement(db_, "DELETE FROM message WHERE format_id = ? AND gtrid = ? AND bqual = ?").xid(1, xid).done();
-    if (!ok) {
-        exec("ROLLBACK");
-        return false;
-    }
-    return exec("COMMIT");
+    Change change{Change::Kind::Heuristic};
+    change.xid = xid;
+    change.outcome = outcome;
+    return write(change) == Removed::Yes;
 }
 
 BranchStore::Removed BranchStore::remove(const XID& xid) {
-    if (!exec("BEGIN IMMEDIATE")) return Removed::Failed;
-    bool ok = Statement(db_, "DELETE FROM message WHERE format_id = ? AND gtrid = ? AND bqual = ?").xid(1, xid).done();
-    ok = ok && Statement(db_, "DELETE FROM branch WHERE format_id = ? AND gtrid = ? AND bqual = ?").xid(1, xid).done();
-    const bool there = ok && sqlite3_changes(db_) > 0;
-    if (!ok || !exec("COMMIT")) {
-        exec("ROLLBACK");
-        return Removed::Failed;
+    Change change{Change::Kind::Remove};
+    change.xid = xid;
+    return write(change);
+}
+
+BranchStore::Removed BranchStore::write(Change& change) {
+    std::unique_lock<std::mutex> lock(queueMutex_);
+    queued_.push_back(&change);
+    while (!change.done) {
+        if (writing_) {
+            written_.wait(lock);
+            continue;
+        }
+        // This thread writes what has queued up, its own change among it.
+        std::vector<Change*> batch;
+        batch.swap(queued_);
+        writing_ = true;
+        lock.unlock();
+        writeBatch(batch);
+        lock.lock();
+        for (Change* c : batch) c->done = true;
+        writing_ = false;
+        written_.notify_all();
     }
-    return there ? Removed::Yes : Removed::NotThere;
+    return change.result;
+}
+
+void BranchStore::writeBatch(const std::vector<Change*>& batch) noexcept {
+    try {
+        if (!exec("BEGIN IMMEDIATE")) return;
+        for (Change* c : batch) {
+            if (!exec("SAVEPOINT change")) {
+                c->result = Removed::Failed;
+                continue;
+            }
+            c->result = apply(*c);
+            if (c->result == Removed::Failed) exec("ROLLBACK TO change");
+            exec("RELEASE change");
+        }
+        if (exec("COMMIT")) return;
+    } catch (...) {
+        // Nothing written, as below.
+    }
+    exec("ROLLBACK");
+    for (Change* c : batch) c->result = Removed::Failed;
+}
+
+// One change inside the shared transaction: Yes when done, NotThere when a
+// removed branch was not stored, Failed when the database refused.
+BranchStore::Removed BranchStore::apply(const Change& change) {
+    const char* const deleteMessages = "DELETE FROM message WHERE format_id = ? AND gtrid = ? AND bqual = ?";
+    switch (change.kind) {
+    case Change::Kind::Save: {
+        const Saved& branch = *change.saved;
+        bool ok = Statement(db_, "INSERT OR REPLACE INTO branch(format_id, gtrid, bqual, outcome) VALUES(?, ?, ?, ?)")
+                      .xid(1, branch.xid)
+                      .integer(4, branch.heuristicOutcome)
+                      .done();
+        ok = ok && Statement(db_, deleteMessages).xid(1, branch.xid).done();
+        int n = 0;
+        for (const auto& m : branch.messages) {
+            if (!ok) break;
+            ok = Statement(db_, "INSERT INTO message(format_id, gtrid, bqual, n, got, qmgr, queue, md, data)"
+                                " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                     .xid(1, branch.xid)
+                     .integer(4, n++)
+                     .integer(5, m.got ? 1 : 0)
+                     .text(6, m.qmgr)
+                     .text(7, m.queue)
+                     .blob(8, &m.md, sizeof m.md)  // the same 364 bytes on both widths
+                     .blob(9, m.data.data(), m.data.size())
+                     .done();
+        }
+        return ok ? Removed::Yes : Removed::Failed;
+    }
+    case Change::Kind::Heuristic: {
+        // The work is done: only the outcome stays to be answered.
+        bool ok = Statement(db_, "UPDATE branch SET outcome = ? WHERE format_id = ? AND gtrid = ? AND bqual = ?")
+                      .integer(1, change.outcome)
+                      .xid(2, change.xid)
+                      .done();
+        ok = ok && Statement(db_, deleteMessages).xid(1, change.xid).done();
+        return ok ? Removed::Yes : Removed::Failed;
+    }
+    case Change::Kind::Remove: {
+        bool ok = Statement(db_, deleteMessages).xid(1, change.xid).done();
+        ok = ok && Statement(db_, "DELETE FROM branch WHERE format_id = ? AND gtrid = ? AND bqual = ?")
+                       .xid(1, change.xid)
+                       .done();
+        if (!ok) return Removed::Failed;
+        return sqlite3_changes(db_) > 0 ? Removed::Yes : Removed::NotThere;
+    }
+    }
+    return Removed::Failed;
 }
 
 bool BranchStore::loadAll(std::vector<Saved>& out, std::string& error) {

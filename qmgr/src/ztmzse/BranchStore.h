@@ -4,6 +4,11 @@
 // and synced, before prepare answers; it goes when the branch is committed,
 // rolled back or forgotten.
 //
+// Writes of several threads share one sync: a thread that finds another one
+// writing leaves its change queued, and the next writer takes every queued
+// change into one database transaction (each change under its own
+// savepoint, so one that fails fails alone).
+//
 // Rows hold explicit fields (the XID's format, gtrid and bqual; each message's
 // queue, descriptor record and data), never a record whose layout depends on
 // the width, so 32-bit and 64-bit processes read each other's stores. The
@@ -12,7 +17,9 @@
 #ifndef ZTMZSE_BRANCH_STORE_H
 #define ZTMZSE_BRANCH_STORE_H
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -58,9 +65,26 @@ private:
         : directory_(std::move(directory)), file_(std::move(file)), db_(db) {}
     bool exec(const char* sql);
 
+    // One change waiting for, or done by, a shared write.
+    struct Change {
+        enum class Kind { Save, Heuristic, Remove } kind;
+        const Saved* saved = nullptr;  // Save
+        XID xid{};                     // Heuristic, Remove
+        int outcome = 0;               // Heuristic
+        Removed result = Removed::Failed;
+        bool done = false;
+    };
+    Removed write(Change& change);
+    void writeBatch(const std::vector<Change*>& batch) noexcept;
+    Removed apply(const Change& change);
+
     std::shared_ptr<ztmeng::StateDirectory> directory_;  // held while open
     std::string file_;
     sqlite3* db_;
+    std::mutex queueMutex_;
+    std::condition_variable written_;
+    std::vector<Change*> queued_;
+    bool writing_ = false;
 };
 
 }  // namespace ztmzse

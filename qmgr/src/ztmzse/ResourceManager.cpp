@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "StateDirectory.h"
 #include "ztm_xa_control.h"
@@ -131,7 +132,11 @@ int ResourceManager::lookup(const XID* xid, int rmid, long flags, long allowed, 
         return rc;
     }
     it = branches_.find(keyOf(*xid));
-    return it == branches_.end() ? XAER_NOTA : XA_OK;
+    if (it == branches_.end()) {
+        return XAER_NOTA;
+    }
+    // Another thread is completing it right now.
+    return it->second.busy ? XAER_PROTO : XA_OK;
 }
 
 ResourceManager::Branch* ResourceManager::find(const XID* xid)
@@ -207,17 +212,41 @@ int ResourceManager::storeFor(const std::string& directory, std::shared_ptr<Bran
     return XA_OK;
 }
 
-int ResourceManager::unstore(Branch& branch)
+bool ResourceManager::unlockedFor(std::unique_lock<std::mutex>& lock, Table::iterator& it,
+                                  const std::function<void()>& io)
 {
-    if (!branch.store) {
+    const Key key = it->first;
+    const std::uint64_t sequence = it->second.sequence;
+    it->second.busy = true;
+    lock.unlock();
+    io();
+    lock.lock();
+    // The table may have been reset meanwhile (the end of the process).
+    it = branches_.find(key);
+    if (it == branches_.end() || it->second.sequence != sequence) {
+        return false;
+    }
+    it->second.busy = false;
+    return true;
+}
+
+int ResourceManager::unstore(std::unique_lock<std::mutex>& lock, Table::iterator& it)
+{
+    const std::shared_ptr<BranchStore> store = it->second.store;
+    if (!store) {
         return XA_OK;
     }
-    switch (branch.store->remove(branch.xid)) {
+    const XID xid = it->second.xid;
+    BranchStore::Removed removed = BranchStore::Removed::Failed;
+    if (!unlockedFor(lock, it, [&] { removed = store->remove(xid); })) {
+        return XAER_RMERR;
+    }
+    switch (removed) {
     case BranchStore::Removed::Yes: break;
     case BranchStore::Removed::NotThere: return XAER_NOTA;
     case BranchStore::Removed::Failed: return XAER_RMFAIL;
     }
-    branch.store.reset();
+    it->second.store.reset();
     return XA_OK;
 }
 
@@ -314,6 +343,9 @@ int ResourceManager::start(const XID* xid, int rmid, long flags)
     if (branch == nullptr || branch->rmid != rmid) {
         return XAER_NOTA;
     }
+    if (branch->busy) {
+        return XAER_PROTO;
+    }
     if (current != nullptr && current != branch) {
         return XAER_PROTO;
     }
@@ -392,7 +424,7 @@ int ResourceManager::end(const XID* xid, int rmid, long flags)
 
 int ResourceManager::prepare(const XID* xid, int rmid, long flags)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     Table::iterator it;
     if (int rc = lookup(xid, rmid, flags, TMNOFLAGS, it); rc != XA_OK) {
         return rc;
@@ -412,23 +444,28 @@ int ResourceManager::prepare(const XID* xid, int rmid, long flags)
     }
     const std::shared_ptr<BranchStore> store = open_[rmid].store;
     if (store) {
-        // On disk before the answer: a prepared branch must outlive us.
+        // On disk before the answer: a prepared branch must outlive us. The
+        // sync runs without the lock, shared with other threads' prepares.
         BranchStore::Saved saved;
         saved.xid = branch.xid;
-        if (!branch.work->held(saved.messages) || !store->save(saved)) {
-            branch.work->rollback();
+        bool stored = branch.work->held(saved.messages);
+        if (!unlockedFor(lock, it, [&] { stored = stored && store->save(saved); })) {
+            return XAER_RMERR;
+        }
+        if (!stored) {
+            it->second.work->rollback();
             branches_.erase(it);
             return XAER_RMERR;
         }
-        branch.store = store;
+        it->second.store = store;
     }
-    branch.state = State::Prepared;
+    it->second.state = State::Prepared;
     return XA_OK;
 }
 
 int ResourceManager::commit(const XID* xid, int rmid, long flags)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     Table::iterator it;
     if (int rc = lookup(xid, rmid, flags, kCommitFlags, it); rc != XA_OK) {
         return rc;
@@ -448,13 +485,13 @@ int ResourceManager::commit(const XID* xid, int rmid, long flags)
     }
     // Gone from the store first: once that is done the outcome is commit.
     // Completed by someone else meanwhile: never commit it a second time.
-    if (int rc = unstore(branch); rc != XA_OK) {
+    if (int rc = unstore(lock, it); rc != XA_OK) {
         if (rc == XAER_NOTA) {
             branches_.erase(it);
         }
         return rc;
     }
-    if (!branch.work->commit()) {
+    if (!it->second.work->commit()) {
         return XAER_RMERR;
     }
     branches_.erase(it);
@@ -463,7 +500,7 @@ int ResourceManager::commit(const XID* xid, int rmid, long flags)
 
 int ResourceManager::rollback(const XID* xid, int rmid, long flags)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     Table::iterator it;
     if (int rc = lookup(xid, rmid, flags, TMNOFLAGS, it); rc != XA_OK) {
         return rc;
@@ -475,20 +512,20 @@ int ResourceManager::rollback(const XID* xid, int rmid, long flags)
     if (branch.state == State::Heuristic) {
         return branch.heuristicOutcome;
     }
-    if (int rc = unstore(branch); rc != XA_OK) {
+    if (int rc = unstore(lock, it); rc != XA_OK) {
         if (rc == XAER_NOTA) {
             branches_.erase(it);
         }
         return rc;
     }
-    branch.work->rollback();
+    it->second.work->rollback();
     branches_.erase(it);
     return XA_OK;
 }
 
 int ResourceManager::forget(const XID* xid, int rmid, long flags)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     Table::iterator it;
     if (int rc = lookup(xid, rmid, flags, TMNOFLAGS, it); rc != XA_OK) {
         return rc;
@@ -496,8 +533,8 @@ int ResourceManager::forget(const XID* xid, int rmid, long flags)
     if (it->second.state != State::Heuristic) {
         return XAER_PROTO;
     }
-    const int rc = unstore(it->second);
-    if (rc != XAER_RMFAIL) {
+    const int rc = unstore(lock, it);
+    if (rc == XA_OK || rc == XAER_NOTA) {
         branches_.erase(it);
     }
     return rc;
@@ -564,7 +601,7 @@ int ResourceManager::heuristic(const XID* xid, int outcome)
         return -1;
     }
     Branch* branch = find(xid);
-    if (branch == nullptr || branch->state != State::Prepared) {
+    if (branch == nullptr || branch->state != State::Prepared || branch->busy) {
         return -1;
     }
     if (branch->store && !branch->store->setHeuristic(*xid, outcome)) {

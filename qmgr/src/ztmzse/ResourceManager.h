@@ -7,6 +7,7 @@
 #define ZTMZSE_RESOURCE_MANAGER_H
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,7 @@ private:
         std::uint64_t sequence = 0;  // creation order, the order recover lists
         State state = State::Active;
         bool rollbackOnly = false;
+        bool busy = false;  // its store is being written, without the lock
         int heuristicOutcome = 0;  // XA_HEURCOM or XA_HEURRB once heuristic
         // Per thread, how many associations (a start and each join) it holds
         // or has suspended: one per XAResource of this instance it enlisted.
@@ -93,10 +95,15 @@ private:
     // The store of a state directory, opened (and its branches loaded) on
     // first use. XA_OK or XAER_RMERR.
     int storeFor(const std::string& directory, std::shared_ptr<BranchStore>& store);
+    // Runs io (the store's synced writes) without the lock, the branch
+    // marked busy meanwhile; it then points at the branch again. false when
+    // the branch went meanwhile (a reset).
+    bool unlockedFor(std::unique_lock<std::mutex>& lock, Table::iterator& it, const std::function<void()>& io);
     // Removes a prepared or heuristic branch from its store: XA_OK, XAER_NOTA
-    // when the store no longer holds it, or XAER_RMFAIL when the store
-    // refused (the branch then stays as it is).
-    static int unstore(Branch& branch);
+    // when the store no longer holds it, XAER_RMFAIL when the store refused
+    // (the branch then stays as it is), XAER_RMERR when the branch went
+    // meanwhile (it then points nowhere).
+    int unstore(std::unique_lock<std::mutex>& lock, Table::iterator& it);
 
     std::mutex mutex_;
     std::map<int, Instance> open_;  // by rmid
