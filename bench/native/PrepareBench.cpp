@@ -1,7 +1,9 @@
 // What keeping prepared branches in a state directory costs: a branch with
 // one 1 KiB message put, ended, prepared and committed, through the queue
 // manager's XA functions, without and with a state directory. Prints
-// microseconds per prepare (median of five runs) and writes them as CSV.
+// microseconds per prepare (median of five runs), then the two-phase
+// transactions per second of 8 threads (each its own connection and
+// branches; median of three runs), and writes them as CSV.
 #include <filesystem>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ztm.h"
@@ -18,7 +21,7 @@
 
 namespace {
 
-double microsPerPrepare(const std::string& openString, int branches)
+void openResourceManager(const std::string& openString)
 {
     ztmctl::reset();
     std::string open = openString;
@@ -26,21 +29,30 @@ double microsPerPrepare(const std::string& openString, int branches)
         std::fprintf(stderr, "open failed: %s\n", open.c_str());
         std::exit(1);
     }
-    char name[48] = "QM1";
-    ZTLONG hconn = 0, hobj = 0, cc = 0, rc = 0;
-    ZTCONN(name, &hconn, &cc, &rc);
-    ZTOD od{};
-    std::memcpy(od.eyeCatcher, ZTOD_EYE_CATCHER, 4);
-    od.version = 1;
-    od.objectType = 1;
-    std::strcpy(od.objectName, "BENCH.Q");
-    ZTOPEN(hconn, &od, ZTOO_OUTPUT, &hobj, &cc, &rc);
-    std::vector<char> data(1024, 'x');
-    double spent = 0;
-    for (int i = 0; i < branches; i++) {
+}
+
+// One thread's connection: branches each putting one 1 KiB message, ended,
+// prepared and committed. The time spent in prepare is added to spent.
+class Producer {
+public:
+    Producer()
+    {
+        char name[48] = "QM1";
+        ZTLONG cc = 0, rc = 0;
+        ZTCONN(name, &hconn_, &cc, &rc);
+        ZTOD od{};
+        std::memcpy(od.eyeCatcher, ZTOD_EYE_CATCHER, 4);
+        od.version = 1;
+        od.objectType = 1;
+        std::strcpy(od.objectName, "BENCH.Q");
+        ZTOPEN(hconn_, &od, ZTOO_OUTPUT, &hobj_, &cc, &rc);
+    }
+
+    void branch(int thread, int i, double& spent)
+    {
         XID x{};
         x.formatID = 1;
-        x.gtrid_length = std::snprintf(x.data, sizeof x.data, "bench-%d", i);
+        x.gtrid_length = std::snprintf(x.data, sizeof x.data, "bench-%d-%d", thread, i);
         zstXAStart(&x, 1, TMNOFLAGS, 1);
         ZTMD md{};
         std::memcpy(md.eyeCatcher, ZTMD_EYE_CATCHER, 4);
@@ -49,18 +61,57 @@ double microsPerPrepare(const std::string& openString, int branches)
         std::memcpy(pmo.eyeCatcher, ZTPMO_EYE_CATCHER, 4);
         pmo.version = 1;
         pmo.options = ZTPMO_SYNCPOINT;
-        ZTPUT(hconn, hobj, &md, &pmo, static_cast<ZTLONG>(data.size()), data.data(), &cc, &rc);
+        ZTLONG cc = 0, rc = 0;
+        ZTPUT(hconn_, hobj_, &md, &pmo, static_cast<ZTLONG>(data_.size()), data_.data(), &cc, &rc);
         zstXAEnd(&x, 1, TMSUCCESS);
         const auto t0 = std::chrono::steady_clock::now();
         const int prepared = zstXAPrepare(&x, 1, TMNOFLAGS);
         spent += std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
         if (cc != 0 || prepared != XA_OK || zstXACommit(&x, 1, TMNOFLAGS) != XA_OK) {
-            std::fprintf(stderr, "branch %d failed\n", i);
+            std::fprintf(stderr, "branch %d of thread %d failed\n", i, thread);
             std::exit(1);
         }
     }
+
+private:
+    ZTLONG hconn_ = 0;
+    ZTLONG hobj_ = 0;
+    std::vector<char> data_ = std::vector<char>(1024, 'x');
+};
+
+double microsPerPrepare(const std::string& openString, int branches)
+{
+    openResourceManager(openString);
+    Producer producer;
+    double spent = 0;
+    for (int i = 0; i < branches; i++) {
+        producer.branch(0, i, spent);
+    }
     ztmctl::reset();
     return spent / branches;
+}
+
+// Two-phase transactions per second of `threads` threads side by side.
+double transactionsPerSecond(const std::string& openString, int threads, int branchesEach)
+{
+    openResourceManager(openString);
+    std::vector<std::thread> running;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int t = 0; t < threads; t++) {
+        running.emplace_back([t, branchesEach] {
+            Producer producer;
+            double spent = 0;
+            for (int i = 0; i < branchesEach; i++) {
+                producer.branch(t, i, spent);
+            }
+        });
+    }
+    for (std::thread& t : running) {
+        t.join();
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    ztmctl::reset();
+    return threads * branchesEach / seconds;
 }
 
 double median(std::vector<double> v)
@@ -86,8 +137,16 @@ int main(int argc, char** argv)
     }
     std::printf("  %-44s %10.1f us\n", "prepare, branches in memory only", median(memory));
     std::printf("  %-44s %10.1f us\n", "prepare, kept in the state directory (SQLite)", median(disk));
+    std::vector<double> memoryRate, diskRate;
+    for (int run = 0; run < 3; run++) {
+        memoryRate.push_back(transactionsPerSecond("QM1", 8, 2000));
+        diskRate.push_back(transactionsPerSecond(std::string("QM1;state=") + dir, 8, 100));
+    }
+    std::printf("  %-44s %10.0f /s\n", "8 threads, two-phase, in memory only", median(memoryRate));
+    std::printf("  %-44s %10.0f /s\n", "8 threads, two-phase, state directory", median(diskRate));
     if (FILE* f = std::fopen((out + "/prepare.csv").c_str(), "w")) {
-        std::fprintf(f, "store,us_per_prepare\nmemory,%.1f\nstate_directory,%.1f\n", median(memory), median(disk));
+        std::fprintf(f, "store,us_per_prepare,tx_per_s_8_threads\nmemory,%.1f,%.0f\nstate_directory,%.1f,%.0f\n",
+                     median(memory), median(memoryRate), median(disk), median(diskRate));
         std::fclose(f);
     }
     std::error_code ignored;

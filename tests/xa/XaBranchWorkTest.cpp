@@ -117,4 +117,30 @@ TEST_F(XaBranchWork, AHeuristicDecisionCarriesOutTheWork)
     EXPECT_EQ(getText(hconn_, in_).text, "decided");
 }
 
+TEST_F(XaBranchWork, EachInstanceOnAThreadCarriesItsOwnConnectionsWork)
+{
+    // A producer and a consumer of one transaction, each a connection with
+    // its own instance of the resource manager, enlisted on one thread.
+    constexpr int kConsumerRmid = kRmid + 1;
+    ASSERT_EQ(swch->xa_open_entry(name_, kConsumerRmid, TMNOFLAGS), XA_OK);
+    const ZTLONG consumer = connect();
+    const ZTLONG in = openQueue(consumer, "XA.Q", ZTOO_INPUT_SHARED);
+    putText(hconn_, out_, "request", ZTPMO_NO_SYNCPOINT);
+    XID produced = branchXid(7, 1);
+    XID consumed = branchXid(7, 2);
+    ASSERT_EQ(start(produced), XA_OK);
+    ASSERT_EQ(swch->xa_start_entry(&consumed, kConsumerRmid, TMNOFLAGS), XA_OK)
+        << "another instance's branch beside the first";
+    putText(hconn_, out_, "reply", ZTPMO_SYNCPOINT);
+    EXPECT_EQ(getText(consumer, in, ZTGMO_SYNCPOINT).text, "request");
+    ASSERT_EQ(end(produced), XA_OK);
+    ASSERT_EQ(swch->xa_end_entry(&consumed, kConsumerRmid, TMSUCCESS), XA_OK);
+    // Finishing the branches apart shows which work each one holds.
+    ASSERT_EQ(swch->xa_rollback_entry(&consumed, kConsumerRmid, TMNOFLAGS), XA_OK);
+    EXPECT_EQ(visible(), 1u) << "the request is back, the reply still in the other branch";
+    ASSERT_EQ(swch->xa_commit_entry(&produced, kRmid, TMONEPHASE), XA_OK);
+    EXPECT_EQ(getText(hconn_, in_).text, "request");
+    EXPECT_EQ(getText(hconn_, in_).text, "reply");
+}
+
 }  // namespace

@@ -339,4 +339,43 @@ TEST_F(XaResourceManager, ThreadsJoinOneBranchAndEachEndsItsOwnAssociation)
     EXPECT_EQ(commit(x, TMONEPHASE), XA_OK);
 }
 
+TEST_F(XaResourceManager, ResourcesOfOneInstanceJoinOnAThreadAndOtherInstancesStandBeside)
+{
+    // Two resources of this instance on one thread: the second joins.
+    XID x = branchXid(23);
+    ASSERT_EQ(start(x), XA_OK);
+    auto work = ztmeng::threadTransaction(kRmid);
+    EXPECT_EQ(start(x, TMJOIN), XA_OK);
+    ASSERT_EQ(end(x), XA_OK);
+    EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_ACTIVE) << "the other association still holds";
+    EXPECT_EQ(ztmeng::threadTransaction(kRmid), work);
+    ASSERT_EQ(end(x), XA_OK);
+    EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_IDLE);
+    EXPECT_EQ(end(x), XAER_PROTO);
+
+    // Another instance: a branch of its own beside one of this instance.
+    constexpr int kOther = kRmid + 1;
+    ASSERT_EQ(swch->xa_open_entry(name_, kOther, TMNOFLAGS), XA_OK);
+    char otherName[] = "QM2";
+    EXPECT_EQ(swch->xa_open_entry(otherName, kOther, TMNOFLAGS), XAER_INVAL) << "open with another string";
+    XID y = branchXid(24);
+    XID z = branchXid(24, 2);
+    ASSERT_EQ(start(y), XA_OK);
+    EXPECT_EQ(swch->xa_start_entry(&y, kOther, TMJOIN), XAER_NOTA) << "not a branch of that instance";
+    ASSERT_EQ(swch->xa_start_entry(&z, kOther, TMNOFLAGS), XA_OK);
+    EXPECT_NE(ztmeng::threadTransaction(kOther), nullptr);
+    EXPECT_NE(ztmeng::threadTransaction(kOther), ztmeng::threadTransaction(kRmid));
+    EXPECT_EQ(start(x, TMJOIN), XAER_PROTO) << "one branch per instance on a thread";
+    EXPECT_EQ(swch->xa_end_entry(&z, kRmid, TMSUCCESS), XAER_NOTA);
+    EXPECT_EQ(swch->xa_close_entry(name_, kOther, TMNOFLAGS), XAER_PROTO);
+    ASSERT_EQ(end(y), XA_OK);
+    EXPECT_NE(ztmeng::threadTransaction(kOther), nullptr) << "ending one leaves the other";
+    ASSERT_EQ(swch->xa_end_entry(&z, kOther, TMSUCCESS), XA_OK);
+    EXPECT_EQ(ztmeng::threadTransaction(), nullptr);
+    for (XID* b : {&x, &y}) {
+        EXPECT_EQ(rollback(*b), XA_OK);
+    }
+    EXPECT_EQ(swch->xa_commit_entry(&z, kOther, TMONEPHASE), XA_OK);
+}
+
 }  // namespace

@@ -3,11 +3,16 @@
 // (ztmctl::reset), listed by recover, and finished by commit or rollback.
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "QmgrTest.h"
 #include "XidRecords.h"
@@ -66,6 +71,50 @@ protected:
     int recoverAll(XID* xids, long count)
     {
         return zstXARecover(xids, count, kRmid, TMSTARTRSCAN | TMENDRSCAN);
+    }
+
+    std::string storeFile() const { return dir_ + "/qm/branches.db"; }
+
+    // Changes the store as another program would.
+    void alter(const std::string& sql)
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(storeFile().c_str(), &db), SQLITE_OK);
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << sql << ": " << error;
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
+
+    static std::string contents(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // In a child process: opens this directory under another rmid, writes
+    // what the open printed to the pipe, exits with whether the answer was
+    // `expected` and (unless -1) the child then held `branches` branches.
+    int openInAChild(int expected, int branches, std::string& printed)
+    {
+        int pipeFds[2];
+        EXPECT_EQ(pipe(pipeFds), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            dup2(pipeFds[1], 2);
+            const int rc = zstXAOpen(openString_.data(), kRmid + 1, TMNOFLAGS, 8, 0, 1);
+            _exit(rc == expected && (branches == -1 || ztmXABranchCount() == branches) ? 0 : 1);
+        }
+        close(pipeFds[1]);
+        char buffer[512];
+        ssize_t n;
+        while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+            printed.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(pipeFds[0]);
+        int status = -1;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     static constexpr int kRmid = 3;
@@ -148,6 +197,186 @@ TEST_F(XaStore, AnUnusableStateDirectoryFailsTheOpen)
     std::ofstream(file) << "not a directory";
     std::string open = "QM1;state=" + file;
     EXPECT_EQ(zstXAOpen(open.data(), kRmid + 1, TMNOFLAGS, 8, 0, 1), XAER_RMERR);
+}
+
+TEST_F(XaStore, AStateDirectoryHasOneOwningProcess)
+{
+    preparedBranch(7);
+    std::string printed;
+    EXPECT_EQ(openInAChild(XAER_RMERR, -1, printed), 0) << "a second process is refused: " << printed;
+    EXPECT_NE(printed.find(dir_ + "/qm"), std::string::npos) << printed;
+    ztmctl::reset();  // this process lets the directory go
+    printed.clear();
+    EXPECT_EQ(openInAChild(XA_OK, 1, printed), 0) << "the next owner finds the branch: " << printed;
+    begin();
+    EXPECT_EQ(ztmXABranchCount(), 1) << "the child ended, the directory is free again";
+}
+
+TEST_F(XaStore, CompletingABranchNoLongerStoredIsNotItsOutcome)
+{
+    XID committed = preparedBranch(8);
+    XID rolledBack = preparedBranch(9);
+    alter("DELETE FROM message; DELETE FROM branch");
+    EXPECT_EQ(zstXACommit(&committed, kRmid, TMNOFLAGS), XAER_NOTA);
+    EXPECT_EQ(zstXARollback(&rolledBack, kRmid, TMNOFLAGS), XAER_NOTA);
+    EXPECT_EQ(ztmXABranchCount(), 0);
+    for (Got got = getText(hconn_, in_); got.r.cc == ZTCC_OK; got = getText(hconn_, in_)) {
+        EXPECT_EQ(got.text.rfind("new", 0), std::string::npos) << "committed here too: " << got.text;
+    }
+}
+
+TEST_F(XaStore, TheStoreHoldsExplicitFieldsWhateverTheWidth)
+{
+    XID x = preparedBranch(10);
+    ztmctl::reset();
+    // What a process of the other width writes: the fields, not the records.
+    alter("UPDATE branch SET format_id = 77, bqual = x'0102'; UPDATE message SET format_id = 77, bqual = x'0102'");
+    x.formatID = 77;
+    x.bqual_length = 2;
+    std::memcpy(x.data + x.gtrid_length, "\x01\x02", 2);
+    begin();
+    EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_PREPARED);
+    ASSERT_EQ(zstXACommit(&x, kRmid, TMNOFLAGS), XA_OK);
+    EXPECT_EQ(getText(hconn_, in_).text, "new 10");
+}
+
+TEST_F(XaStore, ADamagedStoreIsRefusedAndLeftAsItIs)
+{
+    enum class Other { None, Garbage, Empty, Foreign };
+    struct Damage {
+        const char* what;
+        const char* sql;
+        Other other;
+        const char* says;
+    };
+    const Damage damages[] = {
+        {"a gtrid of 200 bytes", "UPDATE branch SET gtrid = zeroblob(200)", Other::None, "gtrid length 200"},
+        {"an empty gtrid", "UPDATE branch SET gtrid = x''", Other::None, "gtrid length 0"},
+        {"a bqual of 65 bytes", "UPDATE branch SET bqual = zeroblob(65)", Other::None, "bqual length 65"},
+        {"the null XID's format", "UPDATE branch SET format_id = -1", Other::None, "format ID"},
+        {"a format beyond an int", "UPDATE branch SET format_id = 1099511627776", Other::None, "format ID"},
+        {"a format of text", "UPDATE branch SET format_id = 'x'", Other::None, "format ID"},
+        {"an unknown outcome", "UPDATE branch SET outcome = 99", Other::None, "outcome 99"},
+        {"a descriptor cut short", "UPDATE message SET md = zeroblob(10)", Other::None, "descriptor of 10 bytes"},
+        {"got neither 0 nor 1", "UPDATE message SET got = 5", Other::None, "got 5"},
+        {"a queue name too long", "UPDATE message SET queue = substr(hex(zeroblob(25)), 1, 49)", Other::None,
+         "queue"},
+        {"another format", "PRAGMA user_version = 1", Other::None, "format 1"},
+        {"no branch table", "DROP TABLE branch", Other::None, "tables missing"},
+        {"not a database", nullptr, Other::Garbage, "not readable"},
+        {"an empty file", nullptr, Other::Empty, "empty file"},
+        {"a database without the schema", nullptr, Other::Foreign, "format 0"},
+    };
+    int n = 20;
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.what);
+        ztmctl::reset();
+        std::filesystem::remove_all(dir_ + "/qm");
+        begin();
+        preparedBranch(n++);
+        ztmctl::reset();
+        switch (d.other) {
+        case Other::None: alter(d.sql); break;
+        case Other::Garbage: std::ofstream(storeFile(), std::ios::trunc) << "forty branches were here"; break;
+        case Other::Empty: std::ofstream(storeFile(), std::ios::trunc).close(); break;
+        case Other::Foreign:
+            std::filesystem::remove(storeFile());
+            alter("CREATE TABLE other(x)");
+            break;
+        }
+        const std::string before = contents(storeFile());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(zstXAOpen(openString_.data(), kRmid, TMNOFLAGS, 8, 0, 1), XAER_RMERR);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_NE(printed.find(storeFile()), std::string::npos) << printed;
+        EXPECT_NE(printed.find(d.says), std::string::npos) << printed;
+        EXPECT_EQ(contents(storeFile()), before) << "left as it is";
+        EXPECT_EQ(ztmXABranchCount(), 0);
+    }
+}
+
+TEST_F(XaStore, OpenStringsAreReadAsUsersWriteThem)
+{
+    struct Row {
+        const char* options;  // after "QM1", @ stands for the directory
+        int rc;
+        const char* directory;  // where the branch is kept, @ as above
+    };
+    const Row rows[] = {
+        {"; state=@", XA_OK, "@"},
+        {";STATE=@", XA_OK, "@"},
+        {" ;  State = @ ", XA_OK, "@"},
+        {";state=@/semi;;colon", XA_OK, "@/semi;colon"},
+        {";state=@/semi;colon", XAER_INVAL, nullptr},
+        {";bogus=1", XAER_INVAL, nullptr},
+        {";state=", XAER_INVAL, nullptr},
+        {";state=@;state=@", XAER_INVAL, nullptr},
+        {";", XAER_INVAL, nullptr},
+    };
+    auto expand = [this](std::string s) {
+        for (std::size_t at; (at = s.find('@')) != std::string::npos;) {
+            s.replace(at, 1, dir_ + "/os");
+        }
+        return s;
+    };
+    int n = 40;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.options);
+        ztmctl::reset();
+        std::filesystem::remove_all(dir_ + "/os");
+        openString_ = expand(std::string("QM1") + row.options);
+        testing::internal::CaptureStderr();
+        const int rc = zstXAOpen(openString_.data(), kRmid, TMNOFLAGS, 8, 0, 1);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(rc, row.rc) << printed;
+        if (row.directory == nullptr) {
+            EXPECT_NE(printed.find(openString_), std::string::npos) << "the message names the string";
+            EXPECT_FALSE(std::filesystem::exists(dir_ + "/os")) << "nothing made";
+            continue;
+        }
+        ASSERT_EQ(rc, XA_OK);
+        restart();
+        preparedBranch(n++);
+        EXPECT_TRUE(std::filesystem::exists(expand(row.directory) + "/branches.db"));
+        restart();
+        EXPECT_EQ(ztmXABranchCount(), 1) << "kept where the string says";
+    }
+}
+
+TEST_F(XaStore, ThreadsPreparingTogetherShareSyncsAndLoseNothing)
+{
+    constexpr int kThreads = 8;
+    constexpr int kEach = 15;
+    std::vector<std::thread> threads;
+    std::vector<int> failed(kThreads, 0);
+    for (int t = 0; t < kThreads; t++) {
+        threads.emplace_back([this, t, &failed] {
+            const ZTLONG hconn = connect("QM1");
+            const ZTLONG out = openQueue(hconn, "ST.Q", ZTOO_OUTPUT);
+            for (int i = 0; i < kEach; i++) {
+                XID x = branchXid(100 + t * kEach + i);
+                failed[t] += zstXAStart(&x, kRmid, TMNOFLAGS, 1) != XA_OK;
+                putText(hconn, out, "thread " + std::to_string(t), ZTPMO_SYNCPOINT);
+                failed[t] += zstXAEnd(&x, kRmid, TMSUCCESS) != XA_OK;
+                failed[t] += zstXAPrepare(&x, kRmid, TMNOFLAGS) != XA_OK;
+                // Half are completed again at once, beside the others' prepares.
+                if (i % 2 == 1) failed[t] += zstXARollback(&x, kRmid, TMNOFLAGS) != XA_OK;
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(failed, std::vector<int>(kThreads, 0));
+    restart();
+    const int kept = kThreads * ((kEach + 1) / 2);
+    EXPECT_EQ(ztmXABranchCount(), kept) << "each prepared branch once, each rolled back one gone";
+    std::vector<XID> found(static_cast<std::size_t>(kept) + 1);
+    ASSERT_EQ(recoverAll(found.data(), static_cast<long>(found.size())), kept);
+    for (int i = 0; i < kept; i++) {
+        ASSERT_EQ(zstXACommit(&found[static_cast<std::size_t>(i)], kRmid, TMNOFLAGS), XA_OK);
+    }
+    EXPECT_EQ(ztmctl::visibleDepth("ST.Q", "QM1"), static_cast<std::size_t>(kept));
+    restart();
+    EXPECT_EQ(ztmXABranchCount(), 0);
 }
 
 }  // namespace

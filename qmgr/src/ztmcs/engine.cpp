@@ -71,7 +71,19 @@ void removeMessageLocked(Queue& q, const MsgPtr& m) {
 // ------------------------------------------------------- units of work
 
 namespace {
-thread_local std::shared_ptr<Transaction> t_threadTransaction;
+// The thread's XA branches in the order they were started.
+struct ThreadBranch {
+    int rmid = 0;
+    std::string qmgr;
+    std::shared_ptr<Transaction> transaction;
+    std::vector<ZTLONG> connections;  // the ones whose work joined it
+};
+thread_local std::vector<ThreadBranch> t_threadBranches;
+
+bool joinedBy(const ThreadBranch& b, ZTLONG hconn) {
+    return std::find(b.connections.begin(), b.connections.end(), hconn) != b.connections.end();
+}
+
 
 void forgetKey(Queue& q, const Message& m) {
     if (!m.key.empty() && q.qmgr != nullptr) {
@@ -81,6 +93,27 @@ void forgetKey(Queue& q, const Message& m) {
     }
 }
 }  // namespace
+
+Transaction* threadBranchFor(const Connection& c) {
+    auto& branches = t_threadBranches;
+    if (branches.empty()) return nullptr;
+    for (ThreadBranch& b : branches)
+        if (joinedBy(b, c.id)) return b.transaction.get();
+    const std::string& name = c.qmgr ? c.qmgr->name : std::string();
+    const bool named = std::any_of(branches.begin(), branches.end(),
+                                   [&](const ThreadBranch& b) { return b.qmgr == name; });
+    ThreadBranch* chosen = nullptr;
+    for (ThreadBranch& b : branches) {
+        if (named && b.qmgr != name) continue;
+        if (chosen == nullptr) chosen = &b;
+        if (b.connections.empty()) {
+            chosen = &b;
+            break;
+        }
+    }
+    chosen->connections.push_back(c.id);
+    return chosen->transaction.get();
+}
 
 void commitLocked(Transaction::Impl& t) {
     for (Op& op : t.ops) {
@@ -180,16 +213,33 @@ bool Transaction::rollback() {
 }
 
 void setThreadTransaction(std::shared_ptr<Transaction> transaction) {
-    t_threadTransaction = std::move(transaction);
+    t_threadBranches.clear();
+    if (transaction) t_threadBranches.push_back(ThreadBranch{0, std::string(), std::move(transaction), {}});
 }
 
-std::shared_ptr<Transaction> threadTransaction() { return t_threadTransaction; }
+void setThreadTransaction(int rmid, const std::string& qmgr, std::shared_ptr<Transaction> transaction) {
+    auto& branches = t_threadBranches;
+    auto it = std::find_if(branches.begin(), branches.end(),
+                           [rmid](const ThreadBranch& b) { return b.rmid == rmid; });
+    if (it != branches.end()) branches.erase(it);
+    if (transaction) branches.push_back(ThreadBranch{rmid, qmgr, std::move(transaction), {}});
+}
 
-bool implicitSyncpoint(const Connection& c) { return t_threadTransaction != nullptr || c.begun; }
+std::shared_ptr<Transaction> threadTransaction() {
+    return t_threadBranches.empty() ? nullptr : t_threadBranches.front().transaction;
+}
+
+std::shared_ptr<Transaction> threadTransaction(int rmid) {
+    for (const ThreadBranch& b : t_threadBranches)
+        if (b.rmid == rmid) return b.transaction;
+    return nullptr;
+}
+
+bool implicitSyncpoint(const Connection& c) { return !t_threadBranches.empty() || c.begun; }
 
 Transaction::Impl* syncpointTarget(Connection& c, ZTLONG& reason) {
-    if (t_threadTransaction) {
-        Transaction::Impl& t = t_threadTransaction->impl();
+    if (Transaction* branch = threadBranchFor(c)) {
+        Transaction::Impl& t = branch->impl();
         if (t.state != Transaction::State::Active) {
             reason = ZTRC_UOW_NOT_ACTIVE;
             return nullptr;

@@ -95,9 +95,22 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The transaction of the calling thread's XA branch, or null.
+// The transactions of the calling thread's XA branches: at most one per
+// resource-manager instance (rmid), several instances side by side.
+// setThreadTransaction(t) makes t the thread's only one (null: none);
+// setThreadTransaction(rmid, qmgr, t) sets or (null) ends the one of rmid,
+// whose open string names queue manager qmgr. threadTransaction() is the one
+// started first, or null.
+//
+// Which branch a connection's syncpoint work joins when there are several:
+// the one it joined before while they last; else the earliest started one of
+// its own queue manager (any, when none names it) that no other connection
+// of the thread has joined; else the earliest started of those.
 ZTMENG_API void setThreadTransaction(std::shared_ptr<Transaction> transaction);
+ZTMENG_API void setThreadTransaction(int rmid, const std::string& qmgr,
+                                     std::shared_ptr<Transaction> transaction);
 ZTMENG_API std::shared_ptr<Transaction> threadTransaction();
+ZTMENG_API std::shared_ptr<Transaction> threadTransaction(int rmid);
 
 // Called (without the engine lock) at the end of every ztmctl::reset(), so
 // libraries built on the engine can forget their own state too.

@@ -425,9 +425,11 @@ bool tryGet(const GetRequest& req, ZTLONG& cc, ZTLONG& rc) {
     if (q.inhibitGet) return answer(cc, rc, ZTRC_GET_INHIBITED);
     const bool syncpoint = (req.options & ZTGMO_SYNCPOINT) ||
                            (!(req.options & ZTGMO_NO_SYNCPOINT) && implicitSyncpoint(*c));
-    if (syncpoint && threadTransaction() &&
-        threadTransaction()->impl().state != Transaction::State::Active)
-        return answer(cc, rc, ZTRC_UOW_NOT_ACTIVE);
+    if (syncpoint) {
+        Transaction* branch = threadBranchFor(*c);
+        if (branch != nullptr && branch->impl().state != Transaction::State::Active)
+            return answer(cc, rc, ZTRC_UOW_NOT_ACTIVE);
+    }
 
     const MsgPtr found = firstMatch(q, req);
     if (!found) return false;

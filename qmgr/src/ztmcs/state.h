@@ -127,6 +127,9 @@ QueuePtr queueNamed(QMgr& qm, const std::string& name);  // creating it
 // implicitly for the connection when needed. reason set and null returned
 // when the thread's branch cannot take work.
 Transaction::Impl* syncpointTarget(Connection& c, ZTLONG& reason);
+// The calling thread's XA branch this connection's syncpoint work goes to
+// (the rule is in engine.h), or null when the thread has none.
+Transaction* threadBranchFor(const Connection& c);
 // True when a get or put with neither syncpoint option runs under syncpoint.
 bool implicitSyncpoint(const Connection& c);
 

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace ztmzse {
 
@@ -27,9 +29,14 @@ public:
         ok_ = ok_ && sqlite3_bind_text(st_, i, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT) == SQLITE_OK;
         return *this;
     }
-    Statement& integer(int i, int v) {
-        ok_ = ok_ && sqlite3_bind_int(st_, i, v) == SQLITE_OK;
+    Statement& integer(int i, sqlite3_int64 v) {
+        ok_ = ok_ && sqlite3_bind_int64(st_, i, v) == SQLITE_OK;
         return *this;
+    }
+    // The XID's three key columns from i on.
+    Statement& xid(int i, const XID& x) {
+        const auto g = static_cast<std::size_t>(x.gtrid_length);
+        return integer(i, x.formatID).blob(i + 1, x.data, g).blob(i + 2, x.data + g, static_cast<std::size_t>(x.bqual_length));
     }
     // One step of a statement that returns no rows.
     bool done() { return ok_ && sqlite3_step(st_) == SQLITE_DONE; }
@@ -44,29 +51,78 @@ std::vector<uint8_t> columnBytes(sqlite3_stmt* st, int i) {
     return std::vector<uint8_t>(p, p + sqlite3_column_bytes(st, i));
 }
 
+const char kSchema[] =
+    "CREATE TABLE branch(format_id INTEGER NOT NULL, gtrid BLOB NOT NULL, bqual BLOB NOT NULL,"
+    " outcome INTEGER NOT NULL, PRIMARY KEY(format_id, gtrid, bqual));"
+    "CREATE TABLE message(format_id INTEGER NOT NULL, gtrid BLOB NOT NULL, bqual BLOB NOT NULL,"
+    " n INTEGER NOT NULL, got INTEGER NOT NULL, qmgr TEXT NOT NULL, queue TEXT NOT NULL,"
+    " md BLOB NOT NULL, data BLOB NOT NULL, PRIMARY KEY(format_id, gtrid, bqual, n));";
+const char kSelectBranches[] = "SELECT format_id, gtrid, bqual, outcome FROM branch ORDER BY rowid";
+const char kSelectMessages[] =
+    "SELECT got, qmgr, queue, md, data FROM message WHERE format_id = ? AND gtrid = ? AND bqual = ? ORDER BY n";
+
+bool fitsFormatId(sqlite3_int64 v) {
+    // Java's format is an int; -1 is the null XID, which has no branch.
+    return v != -1 && v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+}
+
+// A name column as the engine's fields take it.
+bool nameOk(sqlite3_stmt* st, int i) {
+    return sqlite3_column_type(st, i) == SQLITE_TEXT && sqlite3_column_bytes(st, i) <= ZT_Q_NAME_LENGTH;
+}
+
 }  // namespace
 
-std::unique_ptr<BranchStore> BranchStore::open(const std::string& directory, std::string& error) {
-    if (directory.empty() || (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST)) {
-        error = "cannot create state directory " + directory + ": " + std::strerror(errno);
+std::unique_ptr<BranchStore> BranchStore::open(std::shared_ptr<ztmeng::StateDirectory> directory,
+                                               std::string& error) {
+    const std::string path = directory->path() + "/branches.db";
+    struct stat st{};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    // SQLite takes an empty file for a new database: that would lose every
+    // branch a damaged store held without a word.
+    if (exists && st.st_size == 0) {
+        error = path + ": empty file, not a branch store (left as it is)";
         return nullptr;
     }
     sqlite3* db = nullptr;
-    const std::string path = directory + "/branches.db";
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    const int how = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE);
+    if (sqlite3_open_v2(path.c_str(), &db, how, nullptr) != SQLITE_OK) {
         error = "cannot open " + path + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory");
         sqlite3_close(db);
         return nullptr;
     }
-    std::unique_ptr<BranchStore> store(new BranchStore(directory, db));
+    std::unique_ptr<BranchStore> store(new BranchStore(std::move(directory), path, db));
+    // The owner is alone on the directory; a moment's wait covers a reader
+    // such as the sqlite3 shell.
+    sqlite3_busy_timeout(db, 2000);
+    auto refuse = [&](const std::string& why) {
+        error = path + ": " + why + " (left as it is)";
+        return nullptr;
+    };
+    if (exists) {
+        Statement version(db, "PRAGMA user_version");
+        if (!version.ok() || sqlite3_step(version.get()) != SQLITE_ROW) {
+            return refuse(std::string("not readable as a branch store: ") + sqlite3_errmsg(db));
+        }
+        const int format = sqlite3_column_int(version.get(), 0);
+        if (format != kFormat) {
+            return refuse("format " + std::to_string(format) + ", this queue manager reads format " +
+                          std::to_string(kFormat));
+        }
+        if (!Statement(db, kSelectBranches).ok() || !Statement(db, kSelectMessages).ok()) {
+            return refuse(std::string("tables missing or not as written: ") + sqlite3_errmsg(db));
+        }
+    } else {
+        const std::string create = std::string("BEGIN;") + kSchema + "PRAGMA user_version=" +
+                                   std::to_string(kFormat) + ";COMMIT";
+        if (!store->exec(create.c_str())) {
+            error = "cannot set up " + path + ": " + sqlite3_errmsg(db);
+            return nullptr;
+        }
+    }
     // WAL with a full sync: one fsync per prepare, and a commit that returned
     // is on disk.
-    if (!store->exec("PRAGMA journal_mode=WAL") || !store->exec("PRAGMA synchronous=FULL") ||
-        !store->exec("CREATE TABLE IF NOT EXISTS branch(key BLOB PRIMARY KEY, xid BLOB NOT NULL,"
-                     " outcome INTEGER NOT NULL)") ||
-        !store->exec("CREATE TABLE IF NOT EXISTS message(key BLOB NOT NULL, n INTEGER NOT NULL,"
-                     " got INTEGER NOT NULL, qmgr TEXT NOT NULL, queue TEXT NOT NULL,"
-                     " md BLOB NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, n))")) {
+    if (!store->exec("PRAGMA journal_mode=WAL") || !store->exec("PRAGMA synchronous=FULL")) {
         error = "cannot set up " + path + ": " + sqlite3_errmsg(db);
         return nullptr;
     }
@@ -77,94 +133,184 @@ BranchStore::~BranchStore() { sqlite3_close(db_); }
 
 bool BranchStore::exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
-bool BranchStore::save(const std::string& key, const Saved& branch) {
-    if (!exec("BEGIN IMMEDIATE")) return false;
-    bool ok = Statement(db_, "INSERT OR REPLACE INTO branch(key, xid, outcome) VALUES(?, ?, ?)")
-                  .blob(1, key.data(), key.size())
-                  .blob(2, &branch.xid, sizeof branch.xid)
-                  .integer(3, branch.heuristicOutcome)
-                  .done();
-    ok = ok && Statement(db_, "DELETE FROM message WHERE key = ?").blob(1, key.data(), key.size()).done();
-    int n = 0;
-    for (const auto& m : branch.messages) {
-        if (!ok) break;
-        ok = Statement(db_, "INSERT INTO message(key, n, got, qmgr, queue, md, data) VALUES(?, ?, ?, ?, ?, ?, ?)")
-                 .blob(1, key.data(), key.size())
-                 .integer(2, n++)
-                 .integer(3, m.got ? 1 : 0)
-                 .text(4, m.qmgr)
-                 .text(5, m.queue)
-                 .blob(6, &m.md, sizeof m.md)
-                 .blob(7, m.data.data(), m.data.size())
-                 .done();
-    }
-    if (!ok) {
-        exec("ROLLBACK");
-        return false;
-    }
-    return exec("COMMIT");
+bool BranchStore::save(const Saved& branch) {
+    if (!fitsFormatId(branch.xid.formatID)) return false;
+    Change change{Change::Kind::Save};
+    change.saved = &branch;
+    return write(change) == Removed::Yes;
 }
 
-bool BranchStore::setHeuristic(const std::string& key, int outcome) {
-    // The work is done: only the outcome stays to be answered.
-    if (!exec("BEGIN IMMEDIATE")) return false;
-    bool ok = Statement(db_, "UPDATE branch SET outcome = ? WHERE key = ?")
-                  .integer(1, outcome)
-                  .blob(2, key.data(), key.size())
-                  .done();
-    ok = ok && Statement(db_, "DELETE FROM message WHERE key = ?").blob(1, key.data(), key.size()).done();
-    if (!ok) {
-        exec("ROLLBACK");
-        return false;
-    }
-    return exec("COMMIT");
+bool BranchStore::setHeuristic(const XID& xid, int outcome) {
+    Change change{Change::Kind::Heuristic};
+    change.xid = xid;
+    change.outcome = outcome;
+    return write(change) == Removed::Yes;
 }
 
-bool BranchStore::remove(const std::string& key) {
-    if (!exec("BEGIN IMMEDIATE")) return false;
-    bool ok = Statement(db_, "DELETE FROM message WHERE key = ?").blob(1, key.data(), key.size()).done() &&
-              Statement(db_, "DELETE FROM branch WHERE key = ?").blob(1, key.data(), key.size()).done();
-    if (!ok) {
-        exec("ROLLBACK");
-        return false;
-    }
-    return exec("COMMIT");
+BranchStore::Removed BranchStore::remove(const XID& xid) {
+    Change change{Change::Kind::Remove};
+    change.xid = xid;
+    return write(change);
 }
 
-bool BranchStore::loadAll(std::vector<Saved>& out) {
+BranchStore::Removed BranchStore::write(Change& change) {
+    std::unique_lock<std::mutex> lock(queueMutex_);
+    queued_.push_back(&change);
+    while (!change.done) {
+        if (writing_) {
+            written_.wait(lock);
+            continue;
+        }
+        // This thread writes what has queued up, its own change among it.
+        std::vector<Change*> batch;
+        batch.swap(queued_);
+        writing_ = true;
+        lock.unlock();
+        writeBatch(batch);
+        lock.lock();
+        for (Change* c : batch) c->done = true;
+        writing_ = false;
+        written_.notify_all();
+    }
+    return change.result;
+}
+
+void BranchStore::writeBatch(const std::vector<Change*>& batch) noexcept {
+    try {
+        if (!exec("BEGIN IMMEDIATE")) return;
+        for (Change* c : batch) {
+            if (!exec("SAVEPOINT change")) {
+                c->result = Removed::Failed;
+                continue;
+            }
+            c->result = apply(*c);
+            if (c->result == Removed::Failed) exec("ROLLBACK TO change");
+            exec("RELEASE change");
+        }
+        if (exec("COMMIT")) return;
+    } catch (...) {
+        // Nothing written, as below.
+    }
+    exec("ROLLBACK");
+    for (Change* c : batch) c->result = Removed::Failed;
+}
+
+// One change inside the shared transaction: Yes when done, NotThere when a
+// removed branch was not stored, Failed when the database refused.
+BranchStore::Removed BranchStore::apply(const Change& change) {
+    const char* const deleteMessages = "DELETE FROM message WHERE format_id = ? AND gtrid = ? AND bqual = ?";
+    switch (change.kind) {
+    case Change::Kind::Save: {
+        const Saved& branch = *change.saved;
+        bool ok = Statement(db_, "INSERT OR REPLACE INTO branch(format_id, gtrid, bqual, outcome) VALUES(?, ?, ?, ?)")
+                      .xid(1, branch.xid)
+                      .integer(4, branch.heuristicOutcome)
+                      .done();
+        ok = ok && Statement(db_, deleteMessages).xid(1, branch.xid).done();
+        int n = 0;
+        for (const auto& m : branch.messages) {
+            if (!ok) break;
+            ok = Statement(db_, "INSERT INTO message(format_id, gtrid, bqual, n, got, qmgr, queue, md, data)"
+                                " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                     .xid(1, branch.xid)
+                     .integer(4, n++)
+                     .integer(5, m.got ? 1 : 0)
+                     .text(6, m.qmgr)
+                     .text(7, m.queue)
+                     .blob(8, &m.md, sizeof m.md)  // the same 364 bytes on both widths
+                     .blob(9, m.data.data(), m.data.size())
+                     .done();
+        }
+        return ok ? Removed::Yes : Removed::Failed;
+    }
+    case Change::Kind::Heuristic: {
+        // The work is done: only the outcome stays to be answered.
+        bool ok = Statement(db_, "UPDATE branch SET outcome = ? WHERE format_id = ? AND gtrid = ? AND bqual = ?")
+                      .integer(1, change.outcome)
+                      .xid(2, change.xid)
+                      .done();
+        ok = ok && Statement(db_, deleteMessages).xid(1, change.xid).done();
+        return ok ? Removed::Yes : Removed::Failed;
+    }
+    case Change::Kind::Remove: {
+        bool ok = Statement(db_, deleteMessages).xid(1, change.xid).done();
+        ok = ok && Statement(db_, "DELETE FROM branch WHERE format_id = ? AND gtrid = ? AND bqual = ?")
+                       .xid(1, change.xid)
+                       .done();
+        if (!ok) return Removed::Failed;
+        return sqlite3_changes(db_) > 0 ? Removed::Yes : Removed::NotThere;
+    }
+    }
+    return Removed::Failed;
+}
+
+bool BranchStore::loadAll(std::vector<Saved>& out, std::string& error) {
     out.clear();
-    Statement branches(db_, "SELECT key, xid, outcome FROM branch ORDER BY rowid");
-    Statement messages(db_, "SELECT got, qmgr, queue, md, data FROM message WHERE key = ? ORDER BY n");
-    if (!branches.ok() || !messages.ok()) return false;
+    Statement branches(db_, kSelectBranches);
+    Statement messages(db_, kSelectMessages);
+    if (!branches.ok() || !messages.ok()) {
+        error = file_ + ": " + sqlite3_errmsg(db_);
+        return false;
+    }
+    int row = 0;
+    auto damaged = [&](const std::string& what) {
+        error = file_ + ": branch row " + std::to_string(row) + ": " + what + " (left as it is)";
+        out.clear();
+        return false;
+    };
+    sqlite3_stmt* b = branches.get();
     int rc;
-    while ((rc = sqlite3_step(branches.get())) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(b)) == SQLITE_ROW) {
+        ++row;
         Saved saved;
-        const std::vector<uint8_t> key = columnBytes(branches.get(), 0);
-        const std::vector<uint8_t> xid = columnBytes(branches.get(), 1);
-        if (xid.size() != sizeof saved.xid) return false;
-        std::memcpy(&saved.xid, xid.data(), sizeof saved.xid);
-        saved.heuristicOutcome = sqlite3_column_int(branches.get(), 2);
-        sqlite3_reset(messages.get());
-        if (sqlite3_bind_blob(messages.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT) !=
-            SQLITE_OK) {
-            return false;
+        if (sqlite3_column_type(b, 0) != SQLITE_INTEGER || !fitsFormatId(sqlite3_column_int64(b, 0)))
+            return damaged("format ID not an int other than -1");
+        const std::vector<uint8_t> gtrid = columnBytes(b, 1);
+        const std::vector<uint8_t> bqual = columnBytes(b, 2);
+        if (gtrid.empty() || gtrid.size() > MAXGTRIDSIZE)
+            return damaged("gtrid length " + std::to_string(gtrid.size()) + " (1 to 64)");
+        if (bqual.size() > MAXBQUALSIZE)
+            return damaged("bqual length " + std::to_string(bqual.size()) + " (0 to 64)");
+        saved.xid.formatID = static_cast<long>(sqlite3_column_int64(b, 0));
+        saved.xid.gtrid_length = static_cast<long>(gtrid.size());
+        saved.xid.bqual_length = static_cast<long>(bqual.size());
+        std::memcpy(saved.xid.data, gtrid.data(), gtrid.size());
+        if (!bqual.empty()) std::memcpy(saved.xid.data + gtrid.size(), bqual.data(), bqual.size());
+        const sqlite3_int64 outcome = sqlite3_column_int64(b, 3);
+        if (outcome != 0 && outcome != XA_HEURCOM && outcome != XA_HEURRB)
+            return damaged("outcome " + std::to_string(outcome));
+        saved.heuristicOutcome = static_cast<int>(outcome);
+
+        sqlite3_stmt* m = messages.get();
+        sqlite3_reset(m);
+        if (sqlite3_bind_int64(m, 1, saved.xid.formatID) != SQLITE_OK ||
+            sqlite3_bind_blob(m, 2, gtrid.data(), static_cast<int>(gtrid.size()), SQLITE_TRANSIENT) != SQLITE_OK ||
+            sqlite3_bind_blob(m, 3, bqual.empty() ? "" : static_cast<const void*>(bqual.data()),
+                              static_cast<int>(bqual.size()), SQLITE_TRANSIENT) != SQLITE_OK) {
+            return damaged(sqlite3_errmsg(db_));
         }
         int mrc;
-        while ((mrc = sqlite3_step(messages.get())) == SQLITE_ROW) {
-            ztmeng::Transaction::Held m;
-            m.got = sqlite3_column_int(messages.get(), 0) != 0;
-            m.qmgr = reinterpret_cast<const char*>(sqlite3_column_text(messages.get(), 1));
-            m.queue = reinterpret_cast<const char*>(sqlite3_column_text(messages.get(), 2));
-            const std::vector<uint8_t> md = columnBytes(messages.get(), 3);
-            if (md.size() != sizeof m.md) return false;
-            std::memcpy(&m.md, md.data(), sizeof m.md);
-            m.data = columnBytes(messages.get(), 4);
-            saved.messages.push_back(std::move(m));
+        while ((mrc = sqlite3_step(m)) == SQLITE_ROW) {
+            const std::string which = "message " + std::to_string(saved.messages.size() + 1) + ": ";
+            ztmeng::Transaction::Held held;
+            const sqlite3_int64 got = sqlite3_column_int64(m, 0);
+            if (got != 0 && got != 1) return damaged(which + "got " + std::to_string(got));
+            if (!nameOk(m, 1) || !nameOk(m, 2)) return damaged(which + "queue manager or queue name");
+            if (sqlite3_column_bytes(m, 3) != static_cast<int>(sizeof held.md))
+                return damaged(which + "descriptor of " + std::to_string(sqlite3_column_bytes(m, 3)) +
+                               " bytes (" + std::to_string(sizeof held.md) + ")");
+            held.got = got == 1;
+            held.qmgr = reinterpret_cast<const char*>(sqlite3_column_text(m, 1));
+            held.queue = reinterpret_cast<const char*>(sqlite3_column_text(m, 2));
+            std::memcpy(&held.md, sqlite3_column_blob(m, 3), sizeof held.md);
+            held.data = columnBytes(m, 4);
+            saved.messages.push_back(std::move(held));
         }
-        if (mrc != SQLITE_DONE) return false;
+        if (mrc != SQLITE_DONE) return damaged(sqlite3_errmsg(db_));
         out.push_back(std::move(saved));
     }
-    return rc == SQLITE_DONE;
+    if (rc != SQLITE_DONE) return damaged(sqlite3_errmsg(db_));
+    return true;
 }
 
 }  // namespace ztmzse

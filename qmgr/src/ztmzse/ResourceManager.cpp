@@ -1,9 +1,12 @@
 #include "ResourceManager.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
+#include "StateDirectory.h"
 #include "ztm_xa_control.h"
 
 namespace ztmzse {
@@ -16,6 +19,67 @@ constexpr long kStartFlags = TMJOIN | TMRESUME | TMNOWAIT;
 constexpr long kEndFlags = TMSUCCESS | TMFAIL | TMSUSPEND;
 constexpr long kCommitFlags = TMONEPHASE | TMNOWAIT;
 constexpr long kRecoverFlags = TMSTARTRSCAN | TMENDRSCAN;
+
+struct OpenOptions {
+    std::string qmgr;
+    std::string state;  // the state directory, empty when none
+};
+
+std::string trimmed(const std::string& s)
+{
+    const std::size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// The open string: the queue manager's name, then options "name=value"
+// separated by ';'. Blanks around names and values do not count, names are
+// matched in any case, and ";;" stands for a ';' that is part of a value.
+bool parseOpenString(const std::string& text, OpenOptions& out, std::string& error)
+{
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';') {
+            parts.back() += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == ';') {
+            parts.back() += ';';
+            ++i;
+        } else {
+            parts.emplace_back();
+        }
+    }
+    out = OpenOptions();
+    out.qmgr = trimmed(parts[0]);
+    if (out.qmgr.find_first_of("; \t") != std::string::npos) {
+        error = "bad queue manager name \"" + out.qmgr + "\"";
+        return false;
+    }
+    bool haveState = false;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        const std::size_t eq = parts[i].find('=');
+        if (eq == std::string::npos) {
+            error = "option \"" + trimmed(parts[i]) + "\" is not name=value";
+            return false;
+        }
+        std::string name = trimmed(parts[i].substr(0, eq));
+        const std::string value = trimmed(parts[i].substr(eq + 1));
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (name != "state") {
+            error = "unknown option \"" + name + "\"";
+            return false;
+        }
+        if (value.empty() || haveState) {
+            error = value.empty() ? "state= names no directory" : "state= given twice";
+            return false;
+        }
+        out.state = value;
+        haveState = true;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -68,7 +132,11 @@ int ResourceManager::lookup(const XID* xid, int rmid, long flags, long allowed, 
         return rc;
     }
     it = branches_.find(keyOf(*xid));
-    return it == branches_.end() ? XAER_NOTA : XA_OK;
+    if (it == branches_.end()) {
+        return XAER_NOTA;
+    }
+    // Another thread is completing it right now.
+    return it->second.busy ? XAER_PROTO : XA_OK;
 }
 
 ResourceManager::Branch* ResourceManager::find(const XID* xid)
@@ -77,53 +145,42 @@ ResourceManager::Branch* ResourceManager::find(const XID* xid)
     return it == branches_.end() ? nullptr : &it->second;
 }
 
-bool ResourceManager::associatedAnywhere(std::thread::id thread) const
+const ResourceManager::Branch* ResourceManager::associatedWith(std::thread::id thread, int rmid) const
 {
-    return std::any_of(branches_.begin(), branches_.end(), [thread](const auto& entry) {
-        return entry.second.associated.count(thread) != 0;
-    });
+    for (const auto& entry : branches_) {
+        if (entry.second.rmid == rmid && entry.second.associated.count(thread) != 0) {
+            return &entry.second;
+        }
+    }
+    return nullptr;
 }
 
 void ResourceManager::associate(const Branch& branch)
 {
-    ztmeng::setThreadTransaction(branch.work);
+    ztmeng::setThreadTransaction(branch.rmid, open_[branch.rmid].qmgr, branch.work);
 }
 
 void ResourceManager::dissociate(const Branch& branch)
 {
-    if (ztmeng::threadTransaction() == branch.work) {
-        ztmeng::setThreadTransaction(nullptr);
+    if (ztmeng::threadTransaction(branch.rmid) == branch.work) {
+        ztmeng::setThreadTransaction(branch.rmid, std::string(), nullptr);
     }
 }
 
-// The open string: the queue manager's name, then options separated by ';'.
-// "state=<directory>" keeps prepared branches there across processes.
-int ResourceManager::storeFor(const std::string& openString, std::shared_ptr<BranchStore>& store)
+int ResourceManager::storeFor(const std::string& directory, std::shared_ptr<BranchStore>& store)
 {
-    store.reset();
-    std::string directory;
-    std::size_t at = openString.find(';');
-    while (at != std::string::npos) {
-        const std::size_t next = openString.find(';', at + 1);
-        const std::string option = openString.substr(at + 1, next == std::string::npos ? next : next - at - 1);
-        if (option.rfind("state=", 0) == 0) {
-            directory = option.substr(6);
-        }
-        at = next;
-    }
-    if (directory.empty()) {
-        return XA_OK;
-    }
-    auto known = stores_.find(directory);
-    if (known != stores_.end()) {
-        store = known->second;
-        return XA_OK;
-    }
     std::string error;
-    std::shared_ptr<BranchStore> opened = BranchStore::open(directory, error);
+    std::shared_ptr<ztmeng::StateDirectory> claimed = ztmeng::StateDirectory::claim(directory, error);
+    if (claimed) {
+        auto known = stores_.find(claimed->path());
+        if (known != stores_.end()) {
+            store = known->second;
+            return XA_OK;
+        }
+    }
     std::vector<BranchStore::Saved> saved;
-    if (opened && !opened->loadAll(saved)) {
-        error = "cannot read the branches of " + directory;
+    std::shared_ptr<BranchStore> opened = claimed ? BranchStore::open(claimed, error) : nullptr;
+    if (opened && !opened->loadAll(saved, error)) {
         opened.reset();
     }
     if (!opened) {
@@ -150,21 +207,47 @@ int ResourceManager::storeFor(const std::string& openString, std::shared_ptr<Bra
         }
         branches_.emplace(key, std::move(branch));
     }
-    stores_.emplace(directory, opened);
+    stores_.emplace(claimed->path(), opened);
     store = opened;
     return XA_OK;
 }
 
-bool ResourceManager::unstore(Branch& branch)
+bool ResourceManager::unlockedFor(std::unique_lock<std::mutex>& lock, Table::iterator& it,
+                                  const std::function<void()>& io)
 {
-    if (!branch.store) {
-        return true;
-    }
-    if (!branch.store->remove(keyOf(branch.xid))) {
+    const Key key = it->first;
+    const std::uint64_t sequence = it->second.sequence;
+    it->second.busy = true;
+    lock.unlock();
+    io();
+    lock.lock();
+    // The table may have been reset meanwhile (the end of the process).
+    it = branches_.find(key);
+    if (it == branches_.end() || it->second.sequence != sequence) {
         return false;
     }
-    branch.store.reset();
+    it->second.busy = false;
     return true;
+}
+
+int ResourceManager::unstore(std::unique_lock<std::mutex>& lock, Table::iterator& it)
+{
+    const std::shared_ptr<BranchStore> store = it->second.store;
+    if (!store) {
+        return XA_OK;
+    }
+    const XID xid = it->second.xid;
+    BranchStore::Removed removed = BranchStore::Removed::Failed;
+    if (!unlockedFor(lock, it, [&] { removed = store->remove(xid); })) {
+        return XAER_RMERR;
+    }
+    switch (removed) {
+    case BranchStore::Removed::Yes: break;
+    case BranchStore::Removed::NotThere: return XAER_NOTA;
+    case BranchStore::Removed::Failed: return XAER_RMFAIL;
+    }
+    it->second.store.reset();
+    return XA_OK;
 }
 
 int ResourceManager::open(const char* openString, int rmid, long flags)
@@ -176,12 +259,31 @@ int ResourceManager::open(const char* openString, int rmid, long flags)
     if (flags != TMNOFLAGS || openString == nullptr) {
         return XAER_INVAL;
     }
-    std::shared_ptr<BranchStore> store;
-    if (int rc = storeFor(openString, store); rc != XA_OK) {
-        return rc;
+    // Opening an open instance again with the same string changes nothing.
+    auto known = open_.find(rmid);
+    if (known != open_.end()) {
+        if (known->second.openString == openString) {
+            return XA_OK;
+        }
+        std::fprintf(stderr, "zstXAOpen: rmid %d is open with \"%s\", not \"%s\"\n", rmid,
+                     known->second.openString.c_str(), openString);
+        return XAER_INVAL;
     }
-    // Opening an open resource manager again is allowed and changes nothing.
-    open_.emplace(rmid, openString);
+    OpenOptions options;
+    std::string error;
+    if (!parseOpenString(openString, options, error)) {
+        std::fprintf(stderr, "zstXAOpen: open string \"%s\": %s\n", openString, error.c_str());
+        return XAER_INVAL;
+    }
+    Instance instance;
+    instance.openString = openString;
+    instance.qmgr = options.qmgr;
+    if (!options.state.empty()) {
+        if (int rc = storeFor(options.state, instance.store); rc != XA_OK) {
+            return rc;
+        }
+    }
+    open_.emplace(rmid, std::move(instance));
     return XA_OK;
 }
 
@@ -196,7 +298,8 @@ int ResourceManager::close(const char*, int rmid, long flags)
     }
     const std::thread::id self = std::this_thread::get_id();
     for (const auto& entry : branches_) {
-        if (entry.second.associated.count(self) != 0 || entry.second.suspended.count(self) != 0) {
+        const Branch& branch = entry.second;
+        if (branch.rmid == rmid && (branch.associated.count(self) != 0 || branch.suspended.count(self) != 0)) {
             return XAER_PROTO;
         }
     }
@@ -215,41 +318,58 @@ int ResourceManager::start(const XID* xid, int rmid, long flags)
         return XAER_INVAL;
     }
     const std::thread::id self = std::this_thread::get_id();
-    // One branch at a time per thread.
-    if (associatedAnywhere(self)) {
-        return XAER_PROTO;
-    }
+    // One branch at a time per thread and instance; other instances' branches
+    // may be carried side by side.
+    const Branch* current = associatedWith(self, rmid);
     Branch* branch = find(xid);
     if ((flags & (TMJOIN | TMRESUME)) == 0) {
+        if (current != nullptr) {
+            return XAER_PROTO;
+        }
         if (branch != nullptr) {
             return XAER_DUPID;
         }
         Branch created;
         created.xid = *xid;
+        created.rmid = rmid;
         created.work = ztmeng::Transaction::create();
         created.sequence = nextSequence_++;
-        created.associated.insert(self);
+        created.associated[self] = 1;
         associate(created);
         branches_.emplace(keyOf(*xid), std::move(created));
         return XA_OK;
     }
-    if (branch == nullptr) {
+    // Another instance's branch is not one this instance can join.
+    if (branch == nullptr || branch->rmid != rmid) {
         return XAER_NOTA;
+    }
+    if (branch->busy) {
+        return XAER_PROTO;
+    }
+    if (current != nullptr && current != branch) {
+        return XAER_PROTO;
     }
     if (branch->state == State::Prepared || branch->state == State::Heuristic) {
         return XAER_PROTO;
     }
     if ((flags & TMRESUME) != 0) {
         // Associations do not migrate: only the suspending thread resumes.
-        if (branch->suspended.erase(self) == 0) {
+        auto held = branch->suspended.find(self);
+        if (held == branch->suspended.end()) {
             return XAER_PROTO;
+        }
+        if (--held->second == 0) {
+            branch->suspended.erase(held);
         }
     } else if (branch->rollbackOnly) {
         return XA_RBROLLBACK;
     }
-    branch->associated.insert(self);
+    // A second resource of this instance joining on the same thread adds an
+    // association to the one the thread has; its work already goes there.
+    if (branch->associated[self]++ == 0) {
+        associate(*branch);
+    }
     branch->state = State::Active;
-    associate(*branch);
     return XA_OK;
 }
 
@@ -270,22 +390,29 @@ int ResourceManager::end(const XID* xid, int rmid, long flags)
         return rc;
     }
     Branch& branch = it->second;
+    if (branch.rmid != rmid) {
+        return XAER_NOTA;
+    }
     const std::thread::id self = std::this_thread::get_id();
-    const bool active = branch.associated.count(self) != 0;
-    const bool suspended = branch.suspended.count(self) != 0;
+    const auto active = branch.associated.find(self);
+    const auto suspended = branch.suspended.find(self);
     // A suspended association may be ended, not suspended again.
-    if (!active && !(suspended && how != TMSUSPEND)) {
+    if (active == branch.associated.end() && !(suspended != branch.suspended.end() && how != TMSUSPEND)) {
         return XAER_PROTO;
     }
-    if (active) {
-        dissociate(branch);
+    if (active != branch.associated.end()) {
+        // The thread carries the work until its last association ends.
+        if (--active->second == 0) {
+            branch.associated.erase(active);
+            dissociate(branch);
+        }
+    } else if (--suspended->second == 0) {
+        branch.suspended.erase(suspended);
     }
-    branch.associated.erase(self);
     if (how == TMSUSPEND) {
-        branch.suspended.insert(self);
+        ++branch.suspended[self];
         return branch.rollbackOnly ? XA_RBROLLBACK : XA_OK;
     }
-    branch.suspended.erase(self);
     if (how == TMFAIL) {
         branch.rollbackOnly = true;
     }
@@ -297,7 +424,7 @@ int ResourceManager::end(const XID* xid, int rmid, long flags)
 
 int ResourceManager::prepare(const XID* xid, int rmid, long flags)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     Table::iterator it;
     if (int rc = lookup(xid, rmid, flags, TMNOFLAGS, it); rc != XA_OK) {
         return rc;
@@ -315,30 +442,30 @@ int ResourceManager::prepare(const XID* xid, int rmid, long flags)
     if (!branch.work->prepare()) {
         return XAER_RMERR;
     }
-    std::shared_ptr<BranchStore> store;
-    if (storeFor(open_[rmid], store) != XA_OK) {
-        branch.work->rollback();
-        branches_.erase(it);
-        return XAER_RMERR;
-    }
+    const std::shared_ptr<BranchStore> store = open_[rmid].store;
     if (store) {
-        // On disk before the answer: a prepared branch must outlive us.
+        // On disk before the answer: a prepared branch must outlive us. The
+        // sync runs without the lock, shared with other threads' prepares.
         BranchStore::Saved saved;
         saved.xid = branch.xid;
-        if (!branch.work->held(saved.messages) || !store->save(keyOf(branch.xid), saved)) {
-            branch.work->rollback();
+        bool stored = branch.work->held(saved.messages);
+        if (!unlockedFor(lock, it, [&] { stored = stored && store->save(saved); })) {
+            return XAER_RMERR;
+        }
+        if (!stored) {
+            it->second.work->rollback();
             branches_.erase(it);
             return XAER_RMERR;
         }
-        branch.store = store;
+        it->second.store = store;
     }
-    branch.state = State::Prepared;
+    it->second.state = State::Prepared;
     return XA_OK;
 }
 
 int ResourceManager::commit(const XID* xid, int rmid, long flags)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     Table::iterator it;
     if (int rc = lookup(xid, rmid, flags, kCommitFlags, it); rc != XA_OK) {
         return rc;
@@ -357,10 +484,14 @@ int ResourceManager::commit(const XID* xid, int rmid, long flags)
         return XA_RBROLLBACK;
     }
     // Gone from the store first: once that is done the outcome is commit.
-    if (!unstore(branch)) {
-        return XAER_RMFAIL;
+    // Completed by someone else meanwhile: never commit it a second time.
+    if (int rc = unstore(lock, it); rc != XA_OK) {
+        if (rc == XAER_NOTA) {
+            branches_.erase(it);
+        }
+        return rc;
     }
-    if (!branch.work->commit()) {
+    if (!it->second.work->commit()) {
         return XAER_RMERR;
     }
     branches_.erase(it);
@@ -369,7 +500,7 @@ int ResourceManager::commit(const XID* xid, int rmid, long flags)
 
 int ResourceManager::rollback(const XID* xid, int rmid, long flags)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     Table::iterator it;
     if (int rc = lookup(xid, rmid, flags, TMNOFLAGS, it); rc != XA_OK) {
         return rc;
@@ -381,17 +512,20 @@ int ResourceManager::rollback(const XID* xid, int rmid, long flags)
     if (branch.state == State::Heuristic) {
         return branch.heuristicOutcome;
     }
-    if (!unstore(branch)) {
-        return XAER_RMFAIL;
+    if (int rc = unstore(lock, it); rc != XA_OK) {
+        if (rc == XAER_NOTA) {
+            branches_.erase(it);
+        }
+        return rc;
     }
-    branch.work->rollback();
+    it->second.work->rollback();
     branches_.erase(it);
     return XA_OK;
 }
 
 int ResourceManager::forget(const XID* xid, int rmid, long flags)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     Table::iterator it;
     if (int rc = lookup(xid, rmid, flags, TMNOFLAGS, it); rc != XA_OK) {
         return rc;
@@ -399,11 +533,11 @@ int ResourceManager::forget(const XID* xid, int rmid, long flags)
     if (it->second.state != State::Heuristic) {
         return XAER_PROTO;
     }
-    if (!unstore(it->second)) {
-        return XAER_RMFAIL;
+    const int rc = unstore(lock, it);
+    if (rc == XA_OK || rc == XAER_NOTA) {
+        branches_.erase(it);
     }
-    branches_.erase(it);
-    return XA_OK;
+    return rc;
 }
 
 int ResourceManager::recover(XID* xids, long count, int rmid, long flags)
@@ -467,10 +601,10 @@ int ResourceManager::heuristic(const XID* xid, int outcome)
         return -1;
     }
     Branch* branch = find(xid);
-    if (branch == nullptr || branch->state != State::Prepared) {
+    if (branch == nullptr || branch->state != State::Prepared || branch->busy) {
         return -1;
     }
-    if (branch->store && !branch->store->setHeuristic(keyOf(*xid), outcome)) {
+    if (branch->store && !branch->store->setHeuristic(*xid, outcome)) {
         return -1;
     }
     if (outcome == XA_HEURCOM) {

@@ -7,10 +7,10 @@
 #define ZTMZSE_RESOURCE_MANAGER_H
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -46,13 +46,17 @@ private:
 
     struct Branch {
         XID xid{};
+        int rmid = 0;  // the instance it was started on; 0 when recovered
         std::shared_ptr<ztmeng::Transaction> work;
         std::uint64_t sequence = 0;  // creation order, the order recover lists
         State state = State::Active;
         bool rollbackOnly = false;
+        bool busy = false;  // its store is being written, without the lock
         int heuristicOutcome = 0;  // XA_HEURCOM or XA_HEURRB once heuristic
-        std::set<std::thread::id> associated;
-        std::set<std::thread::id> suspended;
+        // Per thread, how many associations (a start and each join) it holds
+        // or has suspended: one per XAResource of this instance it enlisted.
+        std::map<std::thread::id, int> associated;
+        std::map<std::thread::id, int> suspended;
         // Where it is kept once prepared (its resource manager was opened
         // with a state directory), else null.
         std::shared_ptr<BranchStore> store;
@@ -61,6 +65,14 @@ private:
     struct Scan {
         std::vector<XID> xids;
         std::size_t next = 0;
+    };
+
+    // An open resource-manager instance.
+    struct Instance {
+        std::string openString;
+        std::string qmgr;
+        // Where its prepared branches are kept, or null (in memory only).
+        std::shared_ptr<BranchStore> store;
     };
 
     using Key = std::string;
@@ -75,20 +87,26 @@ private:
     // checkCall, then the branch itself (XAER_NOTA when there is none).
     int lookup(const XID* xid, int rmid, long flags, long allowed, Table::iterator& it);
     Branch* find(const XID* xid);
-    bool associatedAnywhere(std::thread::id thread) const;
-    // The calling thread carries the branch's work, or none.
-    static void associate(const Branch& branch);
+    // The branch of instance rmid the thread is associated with, or null.
+    const Branch* associatedWith(std::thread::id thread, int rmid) const;
+    // The calling thread carries the branch's work for its instance, or not.
+    void associate(const Branch& branch);
     static void dissociate(const Branch& branch);
-    // The store named by an open string's "state=" option, opened (and its
-    // branches loaded) on first use. XA_OK, XA_OK with a null store when the
-    // string names none, or XAER_RMERR.
-    int storeFor(const std::string& openString, std::shared_ptr<BranchStore>& store);
-    // Removes a prepared or heuristic branch from its store; false when the
-    // store refused (the branch then stays as it is).
-    static bool unstore(Branch& branch);
+    // The store of a state directory, opened (and its branches loaded) on
+    // first use. XA_OK or XAER_RMERR.
+    int storeFor(const std::string& directory, std::shared_ptr<BranchStore>& store);
+    // Runs io (the store's synced writes) without the lock, the branch
+    // marked busy meanwhile; it then points at the branch again. false when
+    // the branch went meanwhile (a reset).
+    bool unlockedFor(std::unique_lock<std::mutex>& lock, Table::iterator& it, const std::function<void()>& io);
+    // Removes a prepared or heuristic branch from its store: XA_OK, XAER_NOTA
+    // when the store no longer holds it, XAER_RMFAIL when the store refused
+    // (the branch then stays as it is), XAER_RMERR when the branch went
+    // meanwhile (it then points nowhere).
+    int unstore(std::unique_lock<std::mutex>& lock, Table::iterator& it);
 
     std::mutex mutex_;
-    std::map<int, std::string> open_;  // rmid -> open string
+    std::map<int, Instance> open_;  // by rmid
     std::map<std::string, std::shared_ptr<BranchStore>> stores_;  // by directory
     Table branches_;
     std::map<std::pair<std::thread::id, int>, Scan> scans_;

@@ -26,6 +26,7 @@ import java.sql.SQLException;
 import java.sql.Statement;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
 import java.util.List;
 
 import javax.transaction.HeuristicMixedException;
@@ -39,7 +40,8 @@ import javax.transaction.xa.Xid;
  * Derby's XA data source and the queue manager (ZTXAResource over the XA
  * bridge).
  *
- *   JtaTest scenarios DIR     commit, one-phase commit, rollback, a failed
+ *   JtaTest scenarios DIR     commit, one-phase commit, rollback, two
+ *                             sessions committed and rolled back, a failed
  *                             prepare, a lost commit, a heuristic outcome
  *   JtaTest crash DIR         a child JVM prepares both and is killed before
  *                             the queue manager commits; this JVM recovers
@@ -131,6 +133,35 @@ public class JtaTest {
             env.tm.rollback();
             check(env.rows("order 3") == 0, "no row");
             check(env.takeAll("order 3") == 0, "no message");
+
+            check(env.qm.isSameRM(new ZTXAResource(env.openString, 1)) && !env.qm.isSameRM(env.qm2),
+                    "isSameRM: the same instance (rmid and open string), not the second session's");
+            for (boolean commit : new boolean[] {true, false}) {
+                String n = commit ? "8" : "9";
+                System.out.println("== two sessions of the queue manager (a put on one, a get on the other)"
+                        + " and the database: " + (commit ? "commit" : "rollback"));
+                env.putNow("request " + n);
+                env.tm.begin();
+                env.tm.getTransaction().enlistResource(env.qm);
+                env.tm.getTransaction().enlistResource(env.qm2);
+                env.put("reply " + n);
+                check(("request " + n).equals(env.getOnSecond()), "the second session got the request");
+                env.insert(Integer.parseInt(n), "order " + n);
+                int before = Qm.calls("zstXAPrepare");
+                if (commit) {
+                    env.tm.commit();
+                    check(Qm.calls("zstXAPrepare") == before + 2, "both sessions' branches were prepared");
+                } else {
+                    env.tm.rollback();
+                }
+                check(env.rows("order " + n) == (commit ? 1 : 0), commit ? "the row is there" : "no row");
+                List<String> left = env.takeAll();
+                check(Collections.frequency(left, "reply " + n) == (commit ? 1 : 0),
+                        commit ? "the reply is there" : "no reply");
+                check(Collections.frequency(left, "request " + n) == (commit ? 0 : 1),
+                        commit ? "the request is gone" : "the request is back");
+                check(Qm.branches() == 0, "the queue manager holds no branch");
+            }
 
             System.out.println("== the database fails at prepare (a deferred key violated)");
             env.insertLocal(4, "order 4 (before)");
@@ -225,6 +256,7 @@ public class JtaTest {
         try (Env env = new Env(dir, null)) {
             check(env.rows("order 7") == 1, "the row is there once");
             check(env.takeAll("order 7") == 1, "the message is there once");
+            check(env.takeAll("request 7") == 0, "the request the second session got is gone");
             check(Qm.branches() == 0, "nothing left in doubt");
         }
     }
@@ -232,9 +264,14 @@ public class JtaTest {
     static void crashChild(File dir) throws Exception {
         Env env = new Env(dir, qm -> new Stalling(qm));
         BitronixTransactionManager tm = env.tm;
+        env.putNow("request 7");
         tm.begin();
         tm.getTransaction().enlistResource(env.registered);
+        tm.getTransaction().enlistResource(env.qm2);
         env.put("order 7");
+        if (!"request 7".equals(env.getOnSecond())) {
+            throw new IllegalStateException("the second session got no request");
+        }
         env.insert(7, "order 7");
         tm.commit();
         System.out.println("child: commit returned, which it must not");
@@ -311,17 +348,26 @@ public class JtaTest {
         XAResource wrap(ZTXAResource qm);
     }
 
-    /** Bitronix, Derby and the queue manager over one directory. */
+    /**
+     * Bitronix, Derby and the queue manager over one directory. The queue
+     * manager has two sessions (connections), each with its resource: qm
+     * (rmid 1) for the first, which puts, and qm2 (rmid 2) for the second,
+     * which gets.
+     */
     static final class Env implements AutoCloseable {
         final File dir;
+        final String openString;
         final ZTXAResource qm;
+        final ZTXAResource qm2;
         final XAResource registered;
         final PoolingDataSource db;
         BitronixTransactionManager tm;
         final ZTSESSION session = new ZTSESSION();
         final Pint hconn = new Pint(-1);
+        final Pint hconn2 = new Pint(-1);
         final int out;
         final int in;
+        final int in2;
 
         Env(File dir, Wrap wrap) throws Exception {
             this.dir = dir;
@@ -338,9 +384,12 @@ public class JtaTest {
             db.getDriverProperties().setProperty("createDatabase", "create");
             db.init();
 
-            qm = new ZTXAResource("QM1;state=" + new File(dir, "qm").getPath(), 1);
+            openString = "QM1;state=" + new File(dir, "qm").getPath();
+            qm = new ZTXAResource(openString, 1);
+            qm2 = new ZTXAResource(openString, 2);
             registered = wrap == null ? qm : wrap.wrap(qm);
             EhCacheXAResourceProducer.registerXAResource("qm", registered);
+            EhCacheXAResourceProducer.registerXAResource("qm2", qm2);
             // Starting it recovers what the log and the resources hold.
             tm = TransactionManagerServices.getTransactionManager();
 
@@ -354,8 +403,11 @@ public class JtaTest {
             Pint rc = new Pint();
             session._ZTCONN("QM1", hconn, cc, rc);
             expect("_ZTCONN", cc, rc);
-            out = open(OUTPUT);
-            in = open(INPUT_SHARED);
+            session._ZTCONN("QM1", hconn2, cc, rc);
+            expect("_ZTCONN", cc, rc);
+            out = open(hconn, OUTPUT);
+            in = open(hconn, INPUT_SHARED);
+            in2 = open(hconn2, INPUT_SHARED);
         }
 
         /** Before each start: a shut down transaction manager forgets its configuration. */
@@ -377,46 +429,72 @@ public class JtaTest {
             tm = TransactionManagerServices.getTransactionManager();
         }
 
-        private int open(int options) {
+        private int open(Pint connection, int options) {
             Pint hobj = new Pint(-1);
             Pint cc = new Pint();
             Pint rc = new Pint();
-            session._ZTOPEN(hconn.x, new ZTObjectDescriptor(QUEUE), options, hobj, cc, rc);
+            session._ZTOPEN(connection.x, new ZTObjectDescriptor(QUEUE), options, hobj, cc, rc);
             expect("_ZTOPEN", cc, rc);
             return hobj.x;
         }
 
-        /** A put under syncpoint: it joins the branch of this thread. */
+        /** A put under syncpoint on the first session: it joins that session's branch. */
         void put(String text) {
+            put(text, SYNCPOINT);
+        }
+
+        /** A put outside any unit of work. */
+        void putNow(String text) {
+            put(text, NO_SYNCPOINT);
+        }
+
+        private void put(String text, int options) {
             byte[] data = text.getBytes(StandardCharsets.UTF_8);
             ZTPutMessageOptions pmo = new ZTPutMessageOptions();
-            pmo.options = SYNCPOINT;
+            pmo.options = options;
             Pint cc = new Pint();
             Pint rc = new Pint();
             session._ZTPUT(hconn.x, out, new ZTMessageDescriptor(), pmo, data.length, data, cc, rc);
             expect("_ZTPUT", cc, rc);
         }
 
+        /** A get under syncpoint on the second session; the text got. */
+        String getOnSecond() {
+            String text = get(hconn2, in2, SYNCPOINT);
+            if (text == null) {
+                throw new IllegalStateException("_ZTGET: no message");
+            }
+            return text;
+        }
+
         /** Gets every visible message; returns how many were text. */
         int takeAll(String text) {
-            int n = 0;
-            while (true) {
-                byte[] buffer = new byte[100];
-                Pint length = new Pint();
-                Pint cc = new Pint();
-                Pint rc = new Pint();
-                ZTGetMessageOptions gmo = new ZTGetMessageOptions();
-                gmo.options = NO_SYNCPOINT;
-                session._ZTGET(hconn.x, in, new ZTMessageDescriptor(), gmo, buffer.length,
-                        buffer, length, cc, rc);
-                if (cc.x == 2 && rc.x == NO_MSG_AVAILABLE) {
-                    return n;
-                }
-                expect("_ZTGET", cc, rc);
-                if (new String(buffer, 0, length.x, StandardCharsets.UTF_8).equals(text)) {
-                    n++;
-                }
+            return Collections.frequency(takeAll(), text);
+        }
+
+        /** Gets every visible message; returns their texts. */
+        List<String> takeAll() {
+            List<String> texts = new ArrayList<>();
+            for (String text = get(hconn, in, NO_SYNCPOINT); text != null; text = get(hconn, in, NO_SYNCPOINT)) {
+                texts.add(text);
             }
+            return texts;
+        }
+
+        /** The text of the next message, or null when there is none. */
+        private String get(Pint connection, int hobj, int options) {
+            byte[] buffer = new byte[100];
+            Pint length = new Pint();
+            Pint cc = new Pint();
+            Pint rc = new Pint();
+            ZTGetMessageOptions gmo = new ZTGetMessageOptions();
+            gmo.options = options;
+            session._ZTGET(connection.x, hobj, new ZTMessageDescriptor(), gmo, buffer.length, buffer, length, cc, rc);
+            if (cc.x == 2 && rc.x == NO_MSG_AVAILABLE) {
+                return null;
+            }
+            expect("_ZTGET", cc, rc);
+            return new String(buffer, 0, length.x, StandardCharsets.UTF_8);
         }
 
         void insert(int id, String what) throws SQLException {
@@ -449,6 +527,7 @@ public class JtaTest {
             Pint cc = new Pint();
             Pint rc = new Pint();
             session._ZTDISC(hconn, cc, rc);
+            session._ZTDISC(hconn2, cc, rc);
             tm.shutdown();
             db.close();
         }

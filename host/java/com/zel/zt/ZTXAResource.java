@@ -17,11 +17,13 @@ import javax.transaction.xa.Xid;
  * open string and rmid on the first call that needs it, once, and stays open.
  * The open string is the queue manager's name, optionally followed by
  * ";state=&lt;directory&gt;" to keep prepared branches across processes.
+ * The rmid names one instance of the resource manager: resources built with
+ * the same rmid must have the same open string.
  *
  * <p>A branch belongs to the thread that called {@link #start}: the queue
  * work that thread does under syncpoint between start and end joins it, work
  * of other threads does not. The transaction manager must call start and end
- * on the application's thread.
+ * on the application's thread. A thread may carry one branch of each rmid.
  */
 public class ZTXAResource implements XAResource {
     private static final int RECOVER_BATCH = 16;
@@ -115,8 +117,10 @@ public class ZTXAResource implements XAResource {
         if (!(other instanceof ZTXAResource)) {
             return false;
         }
+        // Exactly when the queue manager accepts a join: a branch is joined
+        // through the instance (rmid) it was started on.
         ZTXAResource o = (ZTXAResource) other;
-        return rmid == o.rmid && queueManagerName.equals(o.queueManagerName);
+        return rmid == o.rmid && openString.equals(o.openString);
     }
 
     /** The queue manager takes no timeout from here. */
