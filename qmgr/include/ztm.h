@@ -387,6 +387,11 @@ ZTM_ASSERT(offsetof(ZTLACT, messageKey) == 108, "ZTLACT.messageKey");
 #define ZTCA_Q_NAME            2016
 /* Close options */
 #define ZTCO_NONE              0
+/* Persistence (ZTMD.persistence). With a state directory a persistent
+   message outlives the process; queues default to not persistent. */
+#define ZTPER_NOT_PERSISTENT       0
+#define ZTPER_PERSISTENT           1
+#define ZTPER_PERSISTENCE_AS_Q_DEF 2
 /* Put application type stamped by the queue manager's own context */
 #define ZTAT_UNIX              6
 /* Limits of the stand-in queue manager */
