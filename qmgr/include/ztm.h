@@ -85,6 +85,8 @@ typedef uint8_t ZTBYTE;
 #define ZTRC_WAIT_INTERVAL_ERROR  3039
 #define ZTRC_BUFFER_LENGTH_ERROR  3040
 #define ZTRC_DUPLICATE_MESSAGE_KEY 3041
+#define ZTRC_QMGR_NOT_AVAILABLE   3042 /* its state directory was refused at start */
+#define ZTRC_STORE_ERROR          3043 /* done, but the state directory refused to keep it */
 
 /* Handle values */
 #define ZTHC_UNUSABLE_HCONN ((ZTLONG)-1)
