@@ -31,8 +31,8 @@ struct Session {
         Result r;
         ZTCONN(n.bytes, &hconn, &r.cc, &r.rc);
         ok = ok && r.cc == ZTCC_OK;
-        for (auto [options, hobj] : {std::make_pair(ZTOO_OUTPUT, &out),
-                                     std::make_pair(ZTOO_INPUT_SHARED, &in)}) {
+        for (auto [options, hobj] :
+             {std::make_pair(ZTOO_OUTPUT, &out), std::make_pair(ZTOO_INPUT_SHARED, &in)}) {
             ZTOD od = objectDescriptor(kQueue);
             ZTOPEN(hconn, &od, options, hobj, &r.cc, &r.rc);
             ok = ok && r.cc == ZTCC_OK;
@@ -67,8 +67,10 @@ struct Session {
 
 constexpr ZTLONG P = ZTPER_PERSISTENT;
 constexpr ZTLONG NP = ZTPER_NOT_PERSISTENT;
-constexpr ZTLONG SP = ZTPMO_SYNCPOINT;  // same bit as ZTGMO_SYNCPOINT
+constexpr ZTLONG SP = ZTPMO_SYNCPOINT;
 constexpr ZTLONG NSP = ZTPMO_NO_SYNCPOINT;
+constexpr ZTLONG GSP = ZTGMO_SYNCPOINT;
+constexpr ZTLONG GNSP = ZTGMO_NO_SYNCPOINT;
 
 struct CrashCase {
     const char* what;
@@ -76,6 +78,7 @@ struct CrashCase {
     std::vector<std::string> kept;       // what the next process finds, in order
 };
 
+// clang-format off
 const std::vector<CrashCase>& crashCases() {
     static const std::vector<CrashCase> cases = {
         {"persistent put outside a unit of work", [](Session& s) { s.put("a", P, NSP); }, {"a"}},
@@ -84,8 +87,8 @@ const std::vector<CrashCase>& crashCases() {
         {"persistent put backed out", [](Session& s) { s.put("d", P, SP); s.end(false); }, {}},
         {"persistent put committed by the disconnect",
          [](Session& s) { s.put("e", P, SP); s.disconnect(); }, {"e"}},
-        {"non-persistent put", [](Session& s) { s.put("f", NP, NSP); s.put("g", NP, SP); s.end(true); },
-         {}},
+        {"non-persistent put",
+         [](Session& s) { s.put("f", NP, NSP); s.put("g", NP, SP); s.end(true); }, {}},
         {"persistence as the queue's default (not persistent)",
          [](Session& s) { s.put("h", ZTPER_PERSISTENCE_AS_Q_DEF, NSP); }, {}},
         {"queue order is put order, commit order aside",
@@ -97,24 +100,25 @@ const std::vector<CrashCase>& crashCases() {
          },
          {"i1", "i3"}},
         {"get outside a unit of work",
-         [](Session& s) { s.put("j1", P, NSP); s.put("j2", P, NSP); s.get("j1", ZTGMO_NO_SYNCPOINT); },
+         [](Session& s) { s.put("j1", P, NSP); s.put("j2", P, NSP); s.get("j1", GNSP); },
          {"j2"}},
-        {"get committed", [](Session& s) { s.put("k", P, NSP); s.get("k", ZTGMO_SYNCPOINT); s.end(true); },
-         {}},
-        {"get not committed", [](Session& s) { s.put("l", P, NSP); s.get("l", ZTGMO_SYNCPOINT); }, {"l"}},
+        {"get committed",
+         [](Session& s) { s.put("k", P, NSP); s.get("k", GSP); s.end(true); }, {}},
+        {"get not committed", [](Session& s) { s.put("l", P, NSP); s.get("l", GSP); }, {"l"}},
         {"get backed out",
-         [](Session& s) { s.put("m", P, NSP); s.get("m", ZTGMO_SYNCPOINT); s.end(false); }, {"m"}},
+         [](Session& s) { s.put("m", P, NSP); s.get("m", GSP); s.end(false); }, {"m"}},
         {"put and get in one committed unit of work",
          [](Session& s) {
              s.put("n1", P, NSP);
              s.put("n2", P, SP);
-             s.get("n1", ZTGMO_SYNCPOINT);
+             s.get("n1", GSP);
              s.end(true);
          },
          {"n2"}},
     };
     return cases;
 }
+// clang-format on
 
 class Persistence : public QmgrTest {
 protected:
@@ -200,8 +204,8 @@ TEST_F(Persistence, AKeptMessageComesBackAsItWasPut) {
     const std::string data("\0binary\xff data", 13);
     ZTPMO pmo = putOptions(ZTPMO_SET_ALL_CONTEXT | ZTPMO_NO_SYNCPOINT);
     Result r;
-    ZTPUT(s.hconn, s.out, &md, &pmo, static_cast<ZTLONG>(data.size()), const_cast<char*>(data.data()),
-          &r.cc, &r.rc);
+    ZTPUT(s.hconn, s.out, &md, &pmo, static_cast<ZTLONG>(data.size()),
+          const_cast<char*>(data.data()), &r.cc, &r.rc);
     ASSERT_EQ(r.cc, ZTCC_OK) << r.rc;
     s = restart();
     Got g = getText(s.hconn, s.in);
@@ -209,7 +213,8 @@ TEST_F(Persistence, AKeptMessageComesBackAsItWasPut) {
     EXPECT_EQ(g.text, data);
     for (size_t i = 0; i < sizeof md; ++i)
         EXPECT_EQ(reinterpret_cast<const unsigned char*>(&g.md)[i],
-                  reinterpret_cast<const unsigned char*>(&given)[i]) << "descriptor byte " << i;
+                  reinterpret_cast<const unsigned char*>(&given)[i])
+            << "descriptor byte " << i;
 }
 
 // Two processes never share a directory: the second is refused while the
@@ -246,22 +251,26 @@ TEST_F(Persistence, ADamagedStoreIsRefusedAndLeftAlone) {
         const char* content;  // the whole file, when sql is null
         const char* said;     // part of the message
     };
+    // clang-format off
     const Damage damages[] = {
         {"empty file", nullptr, "", "not a message store"},
         {"not a database", nullptr, "this is not a database, not even close....", "not readable"},
         {"another format version", "PRAGMA user_version=2", nullptr, "format version 2"},
         {"no message table", "DROP TABLE message", nullptr, "no message table"},
         {"short message id", "UPDATE message SET messageId = x'0102'", nullptr, "messageId"},
-        {"priority beyond 32 bits", "UPDATE message SET priority = 4294967296", nullptr, "priority"},
+        {"priority beyond 32 bits", "UPDATE message SET priority = 4294967296", nullptr,
+         "priority"},
         {"text where an integer belongs", "UPDATE message SET expiry = 'never'", nullptr, "expiry"},
         {"not persistent", "UPDATE message SET persistence = 0", nullptr, "not persistent"},
         {"negative backout count", "UPDATE message SET backoutCount = -1", nullptr, "backout"},
         {"queue name not a name", "UPDATE message SET queue = 'A B'", nullptr, "queue name"},
         {"queue name empty", "UPDATE message SET queue = ''", nullptr, "queue name"},
-        {"queue manager name not text", "UPDATE message SET qmgr = x'00'", nullptr, "queue manager"},
+        {"queue manager name not text", "UPDATE message SET qmgr = x'00'", nullptr,
+         "queue manager"},
         {"data not a blob", "UPDATE message SET data = 5", nullptr, "data"},
         {"id zero", "UPDATE message SET id = 0", nullptr, "id"},
     };
+    // clang-format on
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.what);
         ztmctl::reset();
@@ -274,8 +283,10 @@ TEST_F(Persistence, ADamagedStoreIsRefusedAndLeftAlone) {
         if (d.sql != nullptr) {
             sqlite3* db = nullptr;
             ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-            EXPECT_EQ(sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr), SQLITE_OK);
-            EXPECT_EQ(sqlite3_exec(db, d.sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+            EXPECT_EQ(sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+            EXPECT_EQ(sqlite3_exec(db, d.sql, nullptr, nullptr, nullptr), SQLITE_OK)
+                << sqlite3_errmsg(db);
             sqlite3_close(db);
         } else {
             std::ofstream(file(), std::ios::binary | std::ios::trunc) << d.content;

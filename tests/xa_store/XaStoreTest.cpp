@@ -154,8 +154,7 @@ TEST_F(XaStore, AnUnusableStateDirectoryFailsTheOpen)
 // persistent message a branch put is kept when the branch commits after a
 // restart, and a kept message the branch got is neither doubled while in
 // doubt nor back once the commit is done.
-TEST_F(XaStore, PersistentMessagesOfARecoveredBranchAreKeptOnce)
-{
+TEST_F(XaStore, PersistentMessagesOfARecoveredBranchAreKeptOnce) {
     const std::string qmDir = dir_ + "/qm";
     auto startOn = [&] {
         std::string error;

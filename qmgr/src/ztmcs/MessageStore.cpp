@@ -29,6 +29,7 @@ struct Field {
     size_t size;
     bool integer;
 };
+// clang-format off
 #define ZT_INT(f) Field{#f, offsetof(ZTMD, f), sizeof(ZTMD::f), true}
 #define ZT_BYTES(f) Field{#f, offsetof(ZTMD, f), sizeof(ZTMD::f), false}
 const Field kFields[] = {
@@ -42,6 +43,7 @@ const Field kFields[] = {
     ZT_INT(offset), ZT_INT(messageFlags), ZT_INT(originalLength)};
 #undef ZT_INT
 #undef ZT_BYTES
+// clang-format on
 constexpr int kFieldCount = static_cast<int>(sizeof kFields / sizeof kFields[0]);
 // Columns before the descriptor's: id, qmgr, queue; data comes after it.
 constexpr int kFirstField = 3;
@@ -54,7 +56,8 @@ std::string columnList() {
 }
 
 std::string createTable() {
-    std::string s = "CREATE TABLE message(id INTEGER PRIMARY KEY, qmgr TEXT NOT NULL, queue TEXT NOT NULL";
+    std::string s =
+        "CREATE TABLE message(id INTEGER PRIMARY KEY, qmgr TEXT NOT NULL, queue TEXT NOT NULL";
     for (const Field& f : kFields)
         s += std::string(", \"") + f.name + "\" " + (f.integer ? "INTEGER" : "BLOB") + " NOT NULL";
     return s + ", data BLOB NOT NULL)";
@@ -78,7 +81,8 @@ std::string readRow(sqlite3_stmt* st, MessageStore::Row& row) {
     for (int c = 1; c <= 2; ++c) {
         const unsigned char* text = sqlite3_column_text(st, c);
         const int bytes = sqlite3_column_bytes(st, c);
-        if (sqlite3_column_type(st, c) != SQLITE_TEXT || text == nullptr || bytes > ZT_Q_NAME_LENGTH ||
+        if (sqlite3_column_type(st, c) != SQLITE_TEXT || text == nullptr ||
+            bytes > ZT_Q_NAME_LENGTH ||
             !validObjectName(std::string(reinterpret_cast<const char*>(text), bytes)))
             return c == 1 ? "a queue manager name that is not one" : "a queue name that is not one";
         (c == 1 ? row.qmgr : row.queue).assign(reinterpret_cast<const char*>(text), bytes);
@@ -99,7 +103,8 @@ std::string readRow(sqlite3_stmt* st, MessageStore::Row& row) {
         } else {
             if (sqlite3_column_type(st, c) != SQLITE_BLOB ||
                 static_cast<size_t>(sqlite3_column_bytes(st, c)) != f.size)
-                return std::string("field ") + f.name + " is not " + std::to_string(f.size) + " bytes";
+                return std::string("field ") + f.name + " is not " + std::to_string(f.size) +
+                       " bytes";
             std::memcpy(md + f.offset, sqlite3_column_blob(st, c), f.size);
         }
     }
@@ -162,8 +167,8 @@ bool create(const std::string& file, std::string& error) {
     bool ok = sqlite3_open_v2(fresh.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                               nullptr) == SQLITE_OK &&
               exec(db, "PRAGMA synchronous=FULL") &&
-              exec(db, "BEGIN; " + createTable() + "; PRAGMA user_version=" +
-                           std::to_string(kFormatVersion) + "; COMMIT");
+              exec(db, "BEGIN; " + createTable() +
+                           "; PRAGMA user_version=" + std::to_string(kFormatVersion) + "; COMMIT");
     if (!ok) error = std::string("cannot create: ") + (db ? sqlite3_errmsg(db) : "out of memory");
     sqlite3_close(db);
     if (ok && ::rename(fresh.c_str(), file.c_str()) != 0) {
@@ -179,7 +184,9 @@ bool create(const std::string& file, std::string& error) {
 MessageStore::MessageStore(std::shared_ptr<StateDirectory> claim, std::string file, sqlite3* db)
     : claim_(std::move(claim)), directory_(claim_->path()), file_(std::move(file)), db_(db) {}
 
-MessageStore::~MessageStore() { sqlite3_close(db_); }
+MessageStore::~MessageStore() {
+    sqlite3_close(db_);
+}
 
 std::unique_ptr<MessageStore> MessageStore::open(const std::string& directory,
                                                  std::vector<Row>& rows, std::string& error) {
@@ -229,14 +236,17 @@ uint64_t MessageStore::insert(Row row) {
     return queue(Change{id, std::make_unique<Row>(std::move(row))});
 }
 
-uint64_t MessageStore::remove(uint64_t id) { return queue(Change{id, nullptr}); }
+uint64_t MessageStore::remove(uint64_t id) {
+    return queue(Change{id, nullptr});
+}
 
 bool MessageStore::write(const std::vector<Change>& changes, std::string& error) {
     sqlite3_stmt* ins = nullptr;
     sqlite3_stmt* del = nullptr;
-    bool ok = exec(db_, "BEGIN IMMEDIATE") &&
-              sqlite3_prepare_v2(db_, insertStatement().c_str(), -1, &ins, nullptr) == SQLITE_OK &&
-              sqlite3_prepare_v2(db_, "DELETE FROM message WHERE id = ?", -1, &del, nullptr) == SQLITE_OK;
+    bool ok =
+        exec(db_, "BEGIN IMMEDIATE") &&
+        sqlite3_prepare_v2(db_, insertStatement().c_str(), -1, &ins, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db_, "DELETE FROM message WHERE id = ?", -1, &del, nullptr) == SQLITE_OK;
     for (size_t i = 0; ok && i < changes.size(); ++i) {
         const Change& ch = changes[i];
         sqlite3_stmt* st = ch.row ? ins : del;
@@ -244,8 +254,10 @@ bool MessageStore::write(const std::vector<Change>& changes, std::string& error)
         ok = sqlite3_bind_int64(st, 1, static_cast<sqlite3_int64>(ch.id)) == SQLITE_OK;
         if (ok && ch.row) {
             const Row& r = *ch.row;
-            ok = sqlite3_bind_text(st, 2, r.qmgr.data(), static_cast<int>(r.qmgr.size()), SQLITE_STATIC) == SQLITE_OK &&
-                 sqlite3_bind_text(st, 3, r.queue.data(), static_cast<int>(r.queue.size()), SQLITE_STATIC) == SQLITE_OK;
+            ok = sqlite3_bind_text(st, 2, r.qmgr.data(), static_cast<int>(r.qmgr.size()),
+                                   SQLITE_STATIC) == SQLITE_OK &&
+                 sqlite3_bind_text(st, 3, r.queue.data(), static_cast<int>(r.queue.size()),
+                                   SQLITE_STATIC) == SQLITE_OK;
             const char* md = reinterpret_cast<const char*>(&r.md);
             for (int f = 0; ok && f < kFieldCount; ++f) {
                 const Field& field = kFields[f];
@@ -260,8 +272,10 @@ bool MessageStore::write(const std::vector<Change>& changes, std::string& error)
                 }
             }
             // An empty message is an empty blob, not NULL.
-            ok = ok && sqlite3_bind_blob(st, kDataColumn + 1, r.data.empty() ? "" : static_cast<const void*>(r.data.data()),
-                                         static_cast<int>(r.data.size()), SQLITE_STATIC) == SQLITE_OK;
+            ok = ok &&
+                 sqlite3_bind_blob(st, kDataColumn + 1,
+                                   r.data.empty() ? "" : static_cast<const void*>(r.data.data()),
+                                   static_cast<int>(r.data.size()), SQLITE_STATIC) == SQLITE_OK;
         }
         ok = ok && sqlite3_step(st) == SQLITE_DONE;
     }

@@ -73,11 +73,11 @@ private:
     std::string file_;
     sqlite3* db_;
 
-    std::mutex pendingMu_;          // guards pending_, queued_
+    std::mutex pendingMu_;  // guards pending_, queued_
     std::vector<Change> pending_;
-    uint64_t queued_ = 0;           // tickets handed out
-    std::mutex writeMu_;            // one writer at a time; guards db_ use, durable_
-    uint64_t durable_ = 0;          // tickets on disk
+    uint64_t queued_ = 0;   // tickets handed out
+    std::mutex writeMu_;    // one writer at a time; guards db_ use, durable_
+    uint64_t durable_ = 0;  // tickets on disk
 };
 
 }  // namespace ztmeng

@@ -298,8 +298,12 @@ void putLocked(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLengt
         }
     }
 
-    PutJob job{nullptr, lpop != nullptr && (lpop->options & ZTLPOP_DEFERRED) != 0,
-               (options & ZTPMO_NEW_MSG_ID) != 0, data, static_cast<size_t>(dataLength), &sync};
+    PutJob job{nullptr,
+               lpop != nullptr && (lpop->options & ZTLPOP_DEFERRED) != 0,
+               (options & ZTPMO_NEW_MSG_ID) != 0,
+               data,
+               static_cast<size_t>(dataLength),
+               &sync};
     const bool syncpoint = (options & ZTPMO_SYNCPOINT) ||
                            (!(options & ZTPMO_NO_SYNCPOINT) && implicitSyncpoint(*c));
     if (syncpoint) {

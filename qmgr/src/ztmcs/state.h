@@ -164,7 +164,9 @@ void rollbackLocked(Transaction::Impl& t);
 // A stored copy of a persistent message for the message store.
 MessageStore::Row storeRow(const Queue& q, const Message& m);
 // Whether a put of this descriptor is kept when the engine has a store.
-inline bool persistent(const ZTMD& md) { return md.persistence == ZTPER_PERSISTENT; }
+inline bool persistent(const ZTMD& md) {
+    return md.persistence == ZTPER_PERSISTENT;
+}
 
 // Ends a connection (handles closed, own unit of work committed).
 void endConnectionLocked(Connection& c, StoreSync& sync);
