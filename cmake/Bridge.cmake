@@ -10,7 +10,8 @@
 #    libraries, which it links by name;
 #  - no search path at all: the queue manager's libraries come from the
 #    system's (ld.so.conf.d) or LD_LIBRARY_PATH, never from the build tree;
-#  - installed into lib/ (component "bridges"), debug information split off.
+#  - installed into lib/ (component "bridges"), debug information split off
+#    (zt_install_stripped, which the stand-in's libraries use too).
 function(zt_bridge name)
   cmake_parse_arguments(B "SYMBOLIC" "EXPORTS" "" ${ARGN})
   set_target_properties(${name} PROPERTIES
@@ -29,11 +30,18 @@ function(zt_bridge name)
   if(B_SYMBOLIC)
     target_link_options(${name} PRIVATE LINKER:-Bsymbolic)
   endif()
-  install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT bridges)
-  install(CODE "set(ZT_LIB \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:${name}>\")
+  zt_install_stripped(${name} ${CMAKE_INSTALL_LIBDIR} bridges)
+endfunction()
+
+# zt_install_stripped(<target> <destination> <component> [EXCLUDE_FROM_ALL]):
+# installs a shared library stripped, its debug information split off into
+# <destination>/.debug/ (cmake/SplitDebug.cmake).
+function(zt_install_stripped name destination component)
+  install(TARGETS ${name} LIBRARY DESTINATION ${destination} COMPONENT ${component} ${ARGN})
+  install(CODE "set(ZT_LIB \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/$<TARGET_FILE_NAME:${name}>\")
                 set(ZT_OBJCOPY \"${CMAKE_OBJCOPY}\")
                 include(\"${CMAKE_SOURCE_DIR}/cmake/SplitDebug.cmake\")"
-          COMPONENT bridges)
+          COMPONENT ${component} ${ARGN})
 endfunction()
 
 # Object libraries compiled for the bridges: hidden by default, as the bridges.

@@ -85,6 +85,8 @@ typedef uint8_t ZTBYTE;
 #define ZTRC_WAIT_INTERVAL_ERROR  3039
 #define ZTRC_BUFFER_LENGTH_ERROR  3040
 #define ZTRC_DUPLICATE_MESSAGE_KEY 3041
+#define ZTRC_QMGR_NOT_AVAILABLE   3042 /* its state directory was refused at start */
+#define ZTRC_STORE_ERROR          3043 /* done, but the state directory refused to keep it */
 
 /* Handle values */
 #define ZTHC_UNUSABLE_HCONN ((ZTLONG)-1)
@@ -387,6 +389,11 @@ ZTM_ASSERT(offsetof(ZTLACT, messageKey) == 108, "ZTLACT.messageKey");
 #define ZTCA_Q_NAME            2016
 /* Close options */
 #define ZTCO_NONE              0
+/* Persistence (ZTMD.persistence). With a state directory a persistent
+   message outlives the process; queues default to not persistent. */
+#define ZTPER_NOT_PERSISTENT       0
+#define ZTPER_PERSISTENT           1
+#define ZTPER_PERSISTENCE_AS_Q_DEF 2
 /* Put application type stamped by the queue manager's own context */
 #define ZTAT_UNIX              6
 /* Limits of the stand-in queue manager */

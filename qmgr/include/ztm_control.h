@@ -130,7 +130,8 @@ struct Answer {
 };
 
 // Forget everything: connections, queues, messages, units of work, deferred
-// messages, recorded calls (and the count of dropped ones), scripts; switch
+// messages, the state directory (its files stay; see setStateDirectory),
+// recorded calls (and the count of dropped ones), scripts; switch
 // instant mode off and the service-provider connect on. The recording switch
 // and its limit stay as they are: they say how the process is watched, not
 // what the queue manager holds. Handles issued before stay dead (handle
@@ -138,6 +139,21 @@ struct Answer {
 // calling thread leaves its XA branch; libraries built on the engine (the XA
 // resource manager) forget their state through their reset listeners.
 ZTMCTL_API void reset();
+
+// The state directory: where the queue manager keeps what must outlive the
+// process. Each process takes it from the environment variable
+// ZT_STATE_DIRECTORY when the queue manager starts (first use); one that
+// cannot be used (owned by another process, a damaged store) is reported on
+// stderr and every connect answers ZTRC_QMGR_NOT_AVAILABLE until a reset.
+// In it, messages.db holds the persistent messages (ZTPER_PERSISTENT, not
+// deferred ones): a put is kept once committed (at once outside a unit of
+// work) and removed once a get of it is committed, each synced before the
+// verb answers. A reset forgets the directory too (the files stay).
+// setStateDirectory: reset(), then start again on `directory` ("" for none),
+// as a new process would: the kept messages are back on their queues. false
+// and why in *error when the directory is refused (connects are refused then,
+// as above).
+ZTMCTL_API bool setStateDirectory(const std::string& directory, std::string* error = nullptr);
 
 // Recording: off when the library loads, so that a process that never asks
 // (the demo, a long-running client) keeps nothing; on only when a test

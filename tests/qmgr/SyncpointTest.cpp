@@ -1,6 +1,7 @@
 // Units of work: syncpoint puts and gets, commit, backout, disconnect, XA
 // branches through the engine's Transaction, and nothing lost under threads.
 #include <atomic>
+#include <filesystem>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -191,69 +192,91 @@ TEST_F(SyncpointTest, XaRollbackAndDroppedBranchReturnGets) {
     EXPECT_EQ(ztmctl::totalDepth("SP.Q"), 0u);
 }
 
+// In memory, and with a state directory and persistent messages, where the
+// threads' commits share the store's syncs: afterwards the next process on
+// the directory finds nothing, every message having been got for good.
 TEST_F(SyncpointTest, NothingIsLostBetweenThreads) {
-    constexpr int kProducers = 3, kConsumers = 3, kEach = 300;
-    ztmctl::setRecording(false);
-    std::atomic<int> errors{0};
-    std::mutex seenMu;
-    std::multiset<std::string> seen;
-    std::atomic<bool> producing{true};
-    std::vector<std::thread> threads;
-    for (int p = 0; p < kProducers; ++p) {
-        threads.emplace_back([&, p] {
-            ZTLONG h = connect();
-            ZTLONG o = openQueue(h, "SP.Q", ZTOO_OUTPUT);
-            for (int i = 0; i < kEach; ++i) {
-                Result res;
-                const bool sp = i % 3 == 0;
-                putText(h, o, std::to_string(p) + ":" + std::to_string(i),
-                        sp ? ZTPMO_SYNCPOINT : 0, &res);
-                if (res.cc != ZTCC_OK) ++errors;
-                if (sp) {
+    for (const bool kept : {false, true}) {
+        SCOPED_TRACE(kept ? "persistent, with a state directory" : "in memory");
+        std::string dir;
+        if (kept) {
+            char pattern[] = "/tmp/qmgr_threads_XXXXXX";
+            ASSERT_NE(mkdtemp(pattern), nullptr);
+            dir = pattern;
+            ASSERT_TRUE(ztmctl::setStateDirectory(dir));
+            hconn = connect();
+            in = openQueue(hconn, "SP.Q", ZTOO_INPUT_SHARED);
+        }
+        constexpr int kProducers = 3, kConsumers = 3, kEach = 300;
+        ztmctl::setRecording(false);
+        std::atomic<int> errors{0};
+        std::mutex seenMu;
+        std::multiset<std::string> seen;
+        std::atomic<bool> producing{true};
+        std::vector<std::thread> threads;
+        for (int p = 0; p < kProducers; ++p) {
+            threads.emplace_back([&, p] {
+                ZTLONG h = connect();
+                ZTLONG o = openQueue(h, "SP.Q", ZTOO_OUTPUT);
+                for (int i = 0; i < kEach; ++i) {
+                    Result res;
+                    const bool sp = i % 3 == 0;
+                    putMessage(h, o, std::to_string(p) + ":" + std::to_string(i),
+                               sp ? ZTPMO_SYNCPOINT : 0,
+                               kept ? ZTPER_PERSISTENT : ZTPER_NOT_PERSISTENT, res);
+                    if (res.cc != ZTCC_OK) ++errors;
+                    if (sp) {
+                        ZTLONG cc, rc;
+                        ZTCMIT(h, &cc, &rc);
+                        if (cc != ZTCC_OK) ++errors;
+                    }
+                }
+            });
+        }
+        for (int c = 0; c < kConsumers; ++c) {
+            threads.emplace_back([&, c] {
+                ZTLONG h = connect();
+                ZTLONG i = openQueue(h, "SP.Q", ZTOO_INPUT_SHARED);
+                for (int n = 0;; ++n) {
+                    Got g = getText(h, i, ZTGMO_WAIT | ZTGMO_SYNCPOINT, 200);
+                    if (g.r.rc == ZTRC_NO_MSG_AVAILABLE) {
+                        if (!producing) break;
+                        continue;
+                    }
+                    if (g.r.cc != ZTCC_OK) {
+                        ++errors;
+                        break;
+                    }
                     ZTLONG cc, rc;
-                    ZTCMIT(h, &cc, &rc);
+                    if ((n + c) % 4 == 0) {
+                        ZTBACK(h, &cc, &rc);  // it goes back for someone to take
+                    } else {
+                        ZTCMIT(h, &cc, &rc);
+                        std::lock_guard<std::mutex> lock(seenMu);
+                        seen.insert(g.text);
+                    }
                     if (cc != ZTCC_OK) ++errors;
                 }
-            }
-        });
+            });
+        }
+        for (int p = 0; p < kProducers; ++p) threads[p].join();
+        producing = false;
+        for (size_t t = kProducers; t < threads.size(); ++t) threads[t].join();
+        // A consumer may have stopped while another still backed a message out.
+        for (Got g = getText(hconn, in); g.r.cc == ZTCC_OK; g = getText(hconn, in))
+            seen.insert(g.text);
+        EXPECT_EQ(errors.load(), 0);
+        EXPECT_EQ(seen.size(), static_cast<size_t>(kProducers * kEach));
+        std::set<std::string> unique(seen.begin(), seen.end());
+        EXPECT_EQ(unique.size(), seen.size());  // each delivered exactly once
+        EXPECT_EQ(ztmctl::totalDepth("SP.Q"), 0u);
+        if (kept) {
+            ASSERT_TRUE(ztmctl::setStateDirectory(dir));
+            EXPECT_EQ(ztmctl::totalDepth("SP.Q"), 0u) << "a message got for good came back";
+            ztmctl::reset();
+            std::filesystem::remove_all(dir);
+        }
     }
-    for (int c = 0; c < kConsumers; ++c) {
-        threads.emplace_back([&, c] {
-            ZTLONG h = connect();
-            ZTLONG i = openQueue(h, "SP.Q", ZTOO_INPUT_SHARED);
-            for (int n = 0;; ++n) {
-                Got g = getText(h, i, ZTGMO_WAIT | ZTGMO_SYNCPOINT, 200);
-                if (g.r.rc == ZTRC_NO_MSG_AVAILABLE) {
-                    if (!producing) break;
-                    continue;
-                }
-                if (g.r.cc != ZTCC_OK) {
-                    ++errors;
-                    break;
-                }
-                ZTLONG cc, rc;
-                if ((n + c) % 4 == 0) {
-                    ZTBACK(h, &cc, &rc);  // it goes back for someone to take
-                } else {
-                    ZTCMIT(h, &cc, &rc);
-                    std::lock_guard<std::mutex> lock(seenMu);
-                    seen.insert(g.text);
-                }
-                if (cc != ZTCC_OK) ++errors;
-            }
-        });
-    }
-    for (int p = 0; p < kProducers; ++p) threads[p].join();
-    producing = false;
-    for (size_t t = kProducers; t < threads.size(); ++t) threads[t].join();
-    // A consumer may have stopped while another still backed a message out.
-    for (Got g = getText(hconn, in); g.r.cc == ZTCC_OK; g = getText(hconn, in))
-        seen.insert(g.text);
-    EXPECT_EQ(errors.load(), 0);
-    EXPECT_EQ(seen.size(), static_cast<size_t>(kProducers * kEach));
-    std::set<std::string> unique(seen.begin(), seen.end());
-    EXPECT_EQ(unique.size(), seen.size());  // each delivered exactly once
-    EXPECT_EQ(ztmctl::totalDepth("SP.Q"), 0u);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 # the demo against the installed bridges:
 #  - the default install puts exactly the three bridges into lib/ (stripped,
 #    their debug information in lib/.debug/) and nothing of the stand-ins;
-#  - the stand-ins' component goes into a prefix of its own;
+#  - the stand-ins' component goes into a prefix of its own, stripped the same way;
 #  - without LD_LIBRARY_PATH the bridges cannot load (they find no queue
 #    manager by themselves); with it naming the stand-ins, the demo passes.
 set -euo pipefail
@@ -25,17 +25,17 @@ fail() { echo "FAIL: $*"; failed=1; }
 installed=$(cd "$tmp/prefix" && find . -type f | sort | tr '\n' ' ')
 expected="./lib/.debug/libdeferbridge.so.debug ./lib/.debug/libsessbridge.so.debug ./lib/.debug/libxabridge.so.debug ./lib/libdeferbridge.so ./lib/libsessbridge.so ./lib/libxabridge.so "
 [[ "$installed" == "$expected" ]] || fail "default install: $installed"
-for lib in libsessbridge.so libdeferbridge.so libxabridge.so; do
-    f="$tmp/prefix/lib/$lib"
-    [[ -f $f ]] || continue
-    readelf -SW "$f" | grep -q '\.debug_info' && fail "$lib keeps its debug information"
-    readelf -SW "$f" | grep -q '\.gnu_debuglink' || fail "$lib has no debug link"
-    readelf -SW "$tmp/prefix/lib/.debug/$lib.debug" | grep -q '\.debug_info' ||
-        fail "$lib.debug holds no debug information"
-done
 standin_lib=$(dirname "$(find "$tmp/standin" -name libztm.so)")
 [[ -f "$standin_lib/zthost.jar" && -f "$standin_lib/libztmcs.so" && -f "$standin_lib/libztmzse.so" ]] ||
     fail "stand-in component: $(cd "$tmp/standin" && find . -type f | tr '\n' ' ')"
+for f in "$tmp"/prefix/lib/lib{sessbridge,deferbridge,xabridge}.so "$standin_lib"/libztm{,cs,zse}.so; do
+    [[ -f $f ]] || continue
+    lib=$(basename "$f")
+    readelf -SW "$f" | grep -q '\.debug_info' && fail "$lib keeps its debug information"
+    readelf -SW "$f" | grep -q '\.gnu_debuglink' || fail "$lib has no debug link"
+    readelf -SW "$(dirname "$f")/.debug/$lib.debug" | grep -q '\.debug_info' ||
+        fail "$lib.debug holds no debug information"
+done
 echo "installed: $installed"
 echo "stand-ins: ${standin_lib#"$tmp/standin/"}"
 

@@ -124,14 +124,22 @@ inline ZTGMO getOptions(ZTLONG options = 0, ZTLONG waitInterval = 0, ZTLONG vers
     return gmo;
 }
 
-// Puts text; returns the descriptor as the put left it.
-inline ZTMD putText(ZTLONG hconn, ZTLONG hobj, const std::string& text, ZTLONG options = 0,
-                    Result* out = nullptr) {
+// Puts text with a persistence; returns the descriptor as the put left it.
+inline ZTMD putMessage(ZTLONG hconn, ZTLONG hobj, const std::string& text, ZTLONG options,
+                       ZTLONG persistence, Result& r) {
     ZTMD md = messageDescriptor();
+    md.persistence = persistence;
     ZTPMO pmo = putOptions(options);
-    Result r;
     ZTPUT(hconn, hobj, &md, &pmo, static_cast<ZTLONG>(text.size()),
           const_cast<char*>(text.data()), &r.cc, &r.rc);
+    return md;
+}
+
+// Puts text, not persistent; returns the descriptor as the put left it.
+inline ZTMD putText(ZTLONG hconn, ZTLONG hobj, const std::string& text, ZTLONG options = 0,
+                    Result* out = nullptr) {
+    Result r;
+    const ZTMD md = putMessage(hconn, hobj, text, options, ZTPER_NOT_PERSISTENT, r);
     if (out != nullptr)
         *out = r;
     else

@@ -379,4 +379,40 @@ TEST_F(XaStore, ThreadsPreparingTogetherShareSyncsAndLoseNothing)
     EXPECT_EQ(ztmXABranchCount(), 0);
 }
 
+// With the queue manager's state directory where the branches are kept, a
+// persistent message a branch put is kept when the branch commits after a
+// restart, and a kept message the branch got is neither doubled while in
+// doubt nor back once the commit is done.
+TEST_F(XaStore, PersistentMessagesOfARecoveredBranchAreKeptOnce) {
+    const std::string qmDir = dir_ + "/qm";
+    auto startOn = [&] {
+        std::string error;
+        ASSERT_TRUE(ztmctl::setStateDirectory(qmDir, &error)) << error;
+        begin();
+    };
+    auto putKept = [&](const std::string& text, ZTLONG options) {
+        Result r;
+        putMessage(hconn_, out_, text, options, ZTPER_PERSISTENT, r);
+        EXPECT_EQ(r.cc, ZTCC_OK) << r.rc;
+    };
+    startOn();
+    putKept("old", ZTPMO_NO_SYNCPOINT);
+    XID x = branchXid(7);
+    ASSERT_EQ(zstXAStart(&x, kRmid, TMNOFLAGS, 1), XA_OK);
+    EXPECT_EQ(getText(hconn_, in_, ZTGMO_SYNCPOINT).text, "old");
+    putKept("new", ZTPMO_SYNCPOINT);
+    ASSERT_EQ(zstXAEnd(&x, kRmid, TMSUCCESS), XA_OK);
+    ASSERT_EQ(zstXAPrepare(&x, kRmid, TMNOFLAGS), XA_OK);
+
+    startOn();
+    EXPECT_EQ(ztmctl::totalDepth("ST.Q", "QM1"), 2u) << "old once (got by the branch), new pending";
+    EXPECT_EQ(ztmctl::visibleDepth("ST.Q", "QM1"), 0u);
+    ASSERT_EQ(zstXACommit(&x, kRmid, TMNOFLAGS), XA_OK);
+
+    startOn();
+    EXPECT_EQ(ztmXABranchCount(), 0);
+    EXPECT_EQ(getText(hconn_, in_).text, "new");
+    EXPECT_EQ(getText(hconn_, in_).r.rc, ZTRC_NO_MSG_AVAILABLE) << "old is gone for good";
+}
+
 }  // namespace

@@ -1,12 +1,31 @@
 // Engine state, units of work and the connection verbs.
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #include "state.h"
 
 namespace ztmeng {
 
+namespace {
+// The state directory of a process comes from ZT_STATE_DIRECTORY, read once
+// when the engine starts; a directory that cannot be used leaves the queue
+// manager unavailable (every connect refused) rather than running without
+// what it was told to keep.
+Engine* startEngine() {
+    auto* e = new Engine;
+    const char* directory = std::getenv("ZT_STATE_DIRECTORY");
+    std::string error;
+    if (directory != nullptr && *directory != '\0' && !attachStoreLocked(*e, directory, error)) {
+        e->unavailable = error;
+        std::fprintf(stderr, "ztm: state directory refused: %s\n", error.c_str());
+    }
+    return e;
+}
+}  // namespace
+
 Engine& engine() {
-    static Engine* e = new Engine;  // never destroyed: threads may still use it at exit
+    static Engine* e = startEngine();  // never destroyed: threads may still use it at exit
     return *e;
 }
 
@@ -115,7 +134,35 @@ Transaction* threadBranchFor(const Connection& c) {
     return chosen->transaction.get();
 }
 
-void commitLocked(Transaction::Impl& t) {
+MessageStore::Row storeRow(const Queue& q, const Message& m) {
+    MessageStore::Row row;
+    row.id = m.durableId;
+    row.qmgr = q.qmgr != nullptr ? q.qmgr->name : std::string();
+    row.queue = q.name;
+    row.md = m.md;
+    row.data = m.data;
+    return row;
+}
+
+void StoreSync::queued(uint64_t ticket) {
+    store_ = engine().store;
+    ticket_ = ticket;
+}
+
+bool StoreSync::finish() {
+    if (!store_) return true;
+    std::string error;
+    if (store_->sync(ticket_, error)) return true;
+    std::fprintf(stderr, "ztm: persistent messages not kept: %s\n", error.c_str());
+    return false;
+}
+
+void StoreSync::finish(ZTLONG& cc, ZTLONG& rc) {
+    if (!finish() && cc != ZTCC_FAILED) fail(cc, rc, ZTRC_STORE_ERROR);
+}
+
+void commitLocked(Transaction::Impl& t, StoreSync& sync) {
+    MessageStore* store = engine().store.get();
     for (Op& op : t.ops) {
         Queue& q = *op.queue;
         Message& m = *op.msg;
@@ -123,9 +170,11 @@ void commitLocked(Transaction::Impl& t) {
         switch (op.kind) {
         case Op::Kind::Put:
             setStateLocked(q, m, m.deferred ? Message::State::Deferred : Message::State::Visible);
+            if (m.durableId != 0 && store != nullptr) sync.queued(store->insert(storeRow(q, m)));
             break;
         case Op::Kind::Get:
             removeMessageLocked(q, op.msg);
+            if (m.durableId != 0 && store != nullptr) sync.queued(store->remove(m.durableId));
             break;
         case Op::Kind::Activate:
             if (m.state == Message::State::Deferred) setStateLocked(q, m, Message::State::Visible);
@@ -199,9 +248,15 @@ bool Transaction::prepare() {
 }
 
 bool Transaction::commit() {
-    std::lock_guard<std::mutex> lock(engine().mu);
-    if (impl_->state != State::Active && impl_->state != State::Prepared) return false;
-    commitLocked(*impl_);
+    StoreSync sync;
+    {
+        std::lock_guard<std::mutex> lock(engine().mu);
+        if (impl_->state != State::Active && impl_->state != State::Prepared) return false;
+        commitLocked(*impl_, sync);
+    }
+    // Committed either way; a store that refused has said so on stderr and
+    // keeps the changes for its next sync.
+    sync.finish();
     return true;
 }
 
@@ -262,13 +317,13 @@ void closeHandleLocked(Handle& h) {
     }
 }
 
-void endConnectionLocked(Connection& c) {
+void endConnectionLocked(Connection& c, StoreSync& sync) {
     for (auto& kv : c.handles) closeHandleLocked(kv.second);
     c.handles.clear();
     // A normal disconnect commits the connection's own unit of work.
     if (c.uow) {
         Transaction::Impl& t = c.uow->impl();
-        if (t.state == Transaction::State::Active) commitLocked(t);
+        if (t.state == Transaction::State::Active) commitLocked(t, sync);
         c.uow.reset();
     }
     c.begun = false;
@@ -293,7 +348,42 @@ OldState resetLocked() {
         }
     }
     e.spiAvailable = true;
+    old.store = std::move(e.store);
+    e.unavailable.clear();
+    e.nextDurableId = 1;
     return old;
+}
+
+bool attachStoreLocked(Engine& e, const std::string& directory, std::string& error) {
+    std::vector<MessageStore::Row> rows;
+    std::unique_ptr<MessageStore> store = MessageStore::open(directory, rows, error);
+    if (!store) return false;
+    // Engine& given, not engine(): this runs while the engine starts too.
+    for (MessageStore::Row& row : rows) {
+        auto found = e.qmgrs.find(row.qmgr);
+        if (found == e.qmgrs.end()) {
+            auto qm = std::make_shared<QMgr>();
+            qm->name = row.qmgr;
+            found = e.qmgrs.emplace(row.qmgr, qm).first;
+        }
+        Queue& q = *queueNamed(*found->second, row.queue);
+        auto m = std::make_shared<Message>();
+        m->seq = e.nextSeq++;
+        m->md = row.md;
+        m->data = std::move(row.data);
+        m->durableId = row.id;
+        m->state = Message::State::Visible;
+        q.msgs.emplace(m->seq, m);
+        ++q.visible;
+        e.nextDurableId = std::max(e.nextDurableId, row.id + 1);
+    }
+    e.store = std::move(store);
+    return true;
+}
+
+std::string stateDirectory() {
+    std::lock_guard<std::mutex> lock(engine().mu);
+    return engine().store ? engine().store->directory() : std::string();
 }
 
 namespace {
@@ -318,6 +408,7 @@ void connect(const char* qmgrName, ZTLONG* hconn, ZTLONG& cc, ZTLONG& rc) {
         return fail(cc, rc, ZTRC_QMGR_NAME_ERROR);
     Engine& e = engine();
     std::lock_guard<std::mutex> lock(e.mu);
+    if (!e.unavailable.empty()) return fail(cc, rc, ZTRC_QMGR_NOT_AVAILABLE);
     auto c = std::make_shared<Connection>();
     c->id = e.nextHconn++;
     c->qmgr = qmgrNamed(name);
@@ -399,12 +490,16 @@ void ZTDISC(ZTLONG* hconn, ZTLONG* compCode, ZTLONG* reason) {
     call.run(args, compCode, reason, outs, [&](ZTLONG& cc, ZTLONG& rc) {
         if (hconn == nullptr) return fail(cc, rc, ZTRC_HCONN_ERROR);
         Engine& e = engine();
-        std::lock_guard<std::mutex> lock(e.mu);
-        ConnPtr c = findConn(*hconn);
-        if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
-        endConnectionLocked(*c);
-        e.conns.erase(*hconn);
-        *hconn = ZTHC_UNUSABLE_HCONN;
+        StoreSync sync;
+        {
+            std::lock_guard<std::mutex> lock(e.mu);
+            ConnPtr c = findConn(*hconn);
+            if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
+            endConnectionLocked(*c, sync);
+            e.conns.erase(*hconn);
+            *hconn = ZTHC_UNUSABLE_HCONN;
+        }
+        sync.finish(cc, rc);
     });
 }
 
@@ -435,19 +530,23 @@ void endUnitOfWork(const char* function, ZTLONG hconn, ZTLONG* compCode, ZTLONG*
     call.arg("hconn", hconn).pointer("compCode", compCode).pointer("reason", reason);
     void* args[] = {&hconn, compCode, reason};
     call.run(args, compCode, reason, Outs(), [&](ZTLONG& cc, ZTLONG& rc) {
-        std::lock_guard<std::mutex> lock(engine().mu);
-        ConnPtr c = findConn(hconn);
-        if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
-        if (threadTransaction()) return fail(cc, rc, ZTRC_UOW_UNDER_XA);
-        if (c->uow) {
-            Transaction::Impl& t = c->uow->impl();
-            if (commit)
-                commitLocked(t);
-            else
-                rollbackLocked(t);
-            c->uow.reset();
+        StoreSync sync;
+        {
+            std::lock_guard<std::mutex> lock(engine().mu);
+            ConnPtr c = findConn(hconn);
+            if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
+            if (threadTransaction()) return fail(cc, rc, ZTRC_UOW_UNDER_XA);
+            if (c->uow) {
+                Transaction::Impl& t = c->uow->impl();
+                if (commit)
+                    commitLocked(t, sync);
+                else
+                    rollbackLocked(t);
+                c->uow.reset();
+            }
+            c->begun = false;
         }
-        c->begun = false;
+        sync.finish(cc, rc);
     });
 }
 }  // namespace

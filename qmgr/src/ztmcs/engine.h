@@ -116,6 +116,10 @@ ZTMENG_API std::shared_ptr<Transaction> threadTransaction(int rmid);
 // libraries built on the engine can forget their own state too.
 ZTMENG_API void addResetListener(std::function<void()> listener);
 
+// The state directory whose message store the engine uses ("" when none):
+// set by ZT_STATE_DIRECTORY when the engine starts, or ztmctl::setStateDirectory.
+ZTMENG_API std::string stateDirectory();
+
 // True in instant mode (see ztm_control.h): a function answers at once.
 ZTMENG_API bool instant();
 

@@ -230,6 +230,7 @@ struct PutJob {
     bool newId;
     const void* data;
     size_t length;
+    StoreSync* sync;  // where a kept put outside syncpoint is queued
 };
 
 // One message onto one queue; its reason, or 0 and the stored descriptor.
@@ -251,12 +252,16 @@ ZTLONG putOne(const PutJob& job, const QueuePtr& qp, ZTMD md, bool idGiven, ZTMD
     m->deferred = job.deferred;
     m->key = key;
     m->state = Message::State::PendingPut;  // counted visible only via setStateLocked
+    Engine& e = engine();
+    // Deferred messages are not kept: their keys live in memory only.
+    if (e.store && !job.deferred && persistent(md)) m->durableId = e.nextDurableId++;
     q.msgs.emplace(m->seq, m);
     if (job.target != nullptr) {
         m->owner = job.target;
         job.target->ops.push_back(Op{Op::Kind::Put, qp, m});
     } else {
         setStateLocked(q, *m, job.deferred ? Message::State::Deferred : Message::State::Visible);
+        if (m->durableId != 0) job.sync->queued(e.store->insert(storeRow(q, *m)));
     }
     if (job.deferred) q.qmgr->deferred.emplace(key, std::make_pair(qp, m));
     stored = md;
@@ -265,9 +270,10 @@ ZTLONG putOne(const PutJob& job, const QueuePtr& qp, ZTMD md, bool idGiven, ZTMD
 
 }  // namespace
 
-void workPut(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength, void* data,
-             ZTLPOP* lpop, ZTLONG& cc, ZTLONG& rc) {
-    std::lock_guard<std::mutex> lock(engine().mu);
+namespace {
+
+void putLocked(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength, void* data,
+               ZTLPOP* lpop, ZTLONG& cc, ZTLONG& rc, StoreSync& sync) {
     ConnPtr c = findConn(hconn);
     if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
     auto hit = c->handles.find(hobj);
@@ -292,8 +298,12 @@ void workPut(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength,
         }
     }
 
-    PutJob job{nullptr, lpop != nullptr && (lpop->options & ZTLPOP_DEFERRED) != 0,
-               (options & ZTPMO_NEW_MSG_ID) != 0, data, static_cast<size_t>(dataLength)};
+    PutJob job{nullptr,
+               lpop != nullptr && (lpop->options & ZTLPOP_DEFERRED) != 0,
+               (options & ZTPMO_NEW_MSG_ID) != 0,
+               data,
+               static_cast<size_t>(dataLength),
+               &sync};
     const bool syncpoint = (options & ZTPMO_SYNCPOINT) ||
                            (!(options & ZTPMO_NO_SYNCPOINT) && implicitSyncpoint(*c));
     if (syncpoint) {
@@ -355,6 +365,18 @@ void workPut(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength,
     if (delivered && job.target == nullptr) engine().changed.notify_all();
 }
 
+}  // namespace
+
+void workPut(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength, void* data,
+             ZTLPOP* lpop, ZTLONG& cc, ZTLONG& rc) {
+    StoreSync sync;
+    {
+        std::lock_guard<std::mutex> lock(engine().mu);
+        putLocked(hconn, hobj, md, pmo, dataLength, data, lpop, cc, rc, sync);
+    }
+    sync.finish(cc, rc);
+}
+
 void workPut1(ZTLONG hconn, ZTOD* od, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength, void* data,
               ZTLONG& cc, ZTLONG& rc) {
     const ZTLONG bad = checkPutArgs(md, pmo, dataLength, data);
@@ -412,7 +434,7 @@ bool answer(ZTLONG& cc, ZTLONG& rc, ZTLONG reason) {
 // Connection and handle are looked up afresh each time: after a wait they
 // may be gone. Nothing found here outlives the call, so a waiting get never
 // holds the last reference to a connection.
-bool tryGet(const GetRequest& req, ZTLONG& cc, ZTLONG& rc) {
+bool tryGet(const GetRequest& req, ZTLONG& cc, ZTLONG& rc, StoreSync& sync) {
     ConnPtr c = findConn(req.hconn);
     if (!c) return answer(cc, rc, ZTRC_HCONN_ERROR);
     auto hit = c->handles.find(req.hobj);
@@ -453,6 +475,8 @@ bool tryGet(const GetRequest& req, ZTLONG& cc, ZTLONG& rc) {
         target->ops.push_back(Op{Op::Kind::Get, qp, found});
     } else {
         removeMessageLocked(q, found);
+        if (found->durableId != 0 && engine().store)
+            sync.queued(engine().store->remove(found->durableId));
     }
     if (truncated) {
         cc = ZTCC_WARNING;
@@ -495,16 +519,19 @@ void workGet(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTGMO* gmo, ZTLONG bufferLengt
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(wait ? gmo->waitInterval : 0);
 
-    while (!tryGet(req, cc, rc)) {
+    StoreSync sync;
+    while (!tryGet(req, cc, rc, sync)) {
         if (!wait) return fail(cc, rc, ZTRC_NO_MSG_AVAILABLE);
         if (gmo->waitInterval == -1) {
             e.changed.wait(lock);
         } else if (e.changed.wait_until(lock, deadline) == std::cv_status::timeout) {
             // Past the deadline: one last look, then give up.
-            if (!tryGet(req, cc, rc)) fail(cc, rc, ZTRC_NO_MSG_AVAILABLE);
-            return;
+            if (!tryGet(req, cc, rc, sync)) fail(cc, rc, ZTRC_NO_MSG_AVAILABLE);
+            break;
         }
     }
+    lock.unlock();
+    sync.finish(cc, rc);
 }
 
 void workActivate(ZTLONG hconn, ZTLACT* act, ZTLONG& cc, ZTLONG& rc) {

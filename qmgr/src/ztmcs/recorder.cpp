@@ -228,6 +228,20 @@ void reset() {
     // old is destroyed here, outside every lock.
 }
 
+bool setStateDirectory(const std::string& directory, std::string* error) {
+    reset();
+    if (directory.empty()) return true;
+    std::string why;
+    bool ok;
+    {
+        std::lock_guard<std::mutex> lock(engine().mu);
+        ok = ztmeng::attachStoreLocked(engine(), directory, why);
+        if (!ok) engine().unavailable = why;
+    }
+    if (!ok && error != nullptr) *error = why;
+    return ok;
+}
+
 size_t callCount() {
     auto& r = recorder();
     std::lock_guard<std::mutex> lock(r.mu);

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "MessageStore.h"
 #include "engine.h"
 
 namespace ztmeng {
@@ -30,6 +31,9 @@ struct Message {
     bool deferred = false;               // becomes Deferred, not Visible, on commit
     Transaction::Impl* owner = nullptr;  // unit of work holding it, if any
     std::string key;                     // deferred-message key (24 bytes)
+    // A persistent message while the engine has a message store: its id
+    // there (on disk once its put is committed). 0 otherwise.
+    uint64_t durableId = 0;
 };
 using MsgPtr = std::shared_ptr<Message>;
 
@@ -93,6 +97,12 @@ struct Transaction::Impl {
 
 struct Engine {
     std::mutex mu;
+    // The state directory's message store, null without one (then nothing is
+    // kept). unavailable: why the directory named at start was refused;
+    // connections are refused until a reset.
+    std::shared_ptr<MessageStore> store;
+    std::string unavailable;
+    uint64_t nextDurableId = 1;
     std::condition_variable changed;  // messages became visible, or state went away
     std::unordered_map<std::string, QMgrPtr> qmgrs;
     std::unordered_map<ZTLONG, ConnPtr> conns;
@@ -133,11 +143,36 @@ Transaction* threadBranchFor(const Connection& c);
 // True when a get or put with neither syncpoint option runs under syncpoint.
 bool implicitSyncpoint(const Connection& c);
 
-void commitLocked(Transaction::Impl& t);
+// Changes queued for the message store under the engine lock, made durable
+// by finish() once the lock is released: a verb holds one, outside its lock.
+class StoreSync {
+public:
+    // Takes the engine's store and the ticket of what was just queued.
+    void queued(uint64_t ticket);
+    // Syncs; when that fails, the verb answers cc 2 ZTRC_STORE_ERROR (the
+    // work is done in memory, the store will have it at its next sync).
+    void finish(ZTLONG& cc, ZTLONG& rc);
+    // For callers that answer no reason: false when the sync failed.
+    bool finish();
+
+private:
+    std::shared_ptr<MessageStore> store_;
+    uint64_t ticket_ = 0;
+};
+
+// The persistent work of a commit goes to the store through `sync`.
+void commitLocked(Transaction::Impl& t, StoreSync& sync);
 void rollbackLocked(Transaction::Impl& t);
 
+// A stored copy of a persistent message for the message store.
+MessageStore::Row storeRow(const Queue& q, const Message& m);
+// Whether a put of this descriptor is kept when the engine has a store.
+inline bool persistent(const ZTMD& md) {
+    return md.persistence == ZTPER_PERSISTENT;
+}
+
 // Ends a connection (handles closed, own unit of work committed).
-void endConnectionLocked(Connection& c);
+void endConnectionLocked(Connection& c, StoreSync& sync);
 void closeHandleLocked(Handle& h);
 
 void removeMessageLocked(Queue& q, const MsgPtr& m);
@@ -148,8 +183,12 @@ void setStateLocked(Queue& q, Message& m, Message::State s);
 struct OldState {
     std::unordered_map<std::string, QMgrPtr> qmgrs;
     std::unordered_map<ZTLONG, ConnPtr> conns;
+    std::shared_ptr<MessageStore> store;
 };
 OldState resetLocked();
+// After resetLocked: opens the message store of `directory` and puts the
+// messages it holds on their queues. false and a message when refused.
+bool attachStoreLocked(Engine& e, const std::string& directory, std::string& error);
 
 // Queue and queue manager names: letters, digits and . _ / %, not empty.
 bool validObjectName(const std::string& name);

@@ -278,8 +278,11 @@ int ResourceManager::open(const char* openString, int rmid, long flags)
     Instance instance;
     instance.openString = openString;
     instance.qmgr = options.qmgr;
-    if (!options.state.empty()) {
-        if (int rc = storeFor(options.state, instance.store); rc != XA_OK) {
+    // Without "state=" the branches go where the queue manager keeps its
+    // persistent messages, so a recovered branch's messages are kept too.
+    const std::string state = options.state.empty() ? ztmeng::stateDirectory() : options.state;
+    if (!state.empty()) {
+        if (int rc = storeFor(state, instance.store); rc != XA_OK) {
             return rc;
         }
     }
