@@ -379,6 +379,24 @@ TEST_F(XaStore, ThreadsPreparingTogetherShareSyncsAndLoseNothing)
     EXPECT_EQ(ztmXABranchCount(), 0);
 }
 
+// An open string without "state=" keeps the branches in the queue manager's
+// own state directory.
+TEST_F(XaStore, WithoutStateTheBranchesGoWhereTheQueueManagerKeepsItsMessages) {
+    const std::string qmDir = dir_ + "/env";
+    openString_ = "QM1";
+    auto startOn = [&] {
+        ztmctl::reset();
+        std::string error;
+        ASSERT_TRUE(ztmctl::setStateDirectory(qmDir, &error)) << error;
+        begin();
+    };
+    startOn();
+    const XID x = preparedBranch(5);
+    startOn();
+    EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_PREPARED);
+    EXPECT_TRUE(std::filesystem::exists(qmDir + "/branches.db"));
+}
+
 // With the queue manager's state directory where the branches are kept, a
 // persistent message a branch put is kept when the branch commits after a
 // restart, and a kept message the branch got is neither doubled while in
