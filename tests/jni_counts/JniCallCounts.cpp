@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "Jvm.h"
+#include "xa_switch.h"
 #include "ztm_control.h"
 
 #include "com_zel_zt_server_ZTSESSION.h"
@@ -93,6 +94,7 @@ TEST_F(JniCallCounts, EachVerbMakesExactlyThePinnedCalls) {
     jobject xid = newObject("com/zel/zt/ZTXid", "(I[B[B)V", 1, newByteArray({1, 2, 3}),
                             newByteArray({4}));
     jstring qmgr = newString("QM1");
+    jobjectArray xids = env()->NewObjectArray(2, findClass("com/zel/zt/ZTXid"), nullptr);
 
     // Totals depend on nothing but the bridge's code: each figure here is a
     // count of calls, not a time.
@@ -143,6 +145,27 @@ TEST_F(JniCallCounts, EachVerbMakesExactlyThePinnedCalls) {
              Java_com_zel_zt_server_ZTXAi_xa_1end_1N(e, nullptr, xid, 1, 0x04000000);
          },
          {18, 0, 0, 0}, {18, 0, 0, 0}, 0},
+        {"xa_recover_N 2 XIDs",
+         [&](JNIEnv* e) {
+             // Instant mode answers a recover with nothing: this one is scripted.
+             ztmctl::setInstantMode(false);
+             ztmctl::Answer a;
+             a.returnValue = 2;
+             a.hook = [](void** args) {
+                 XID* buffer = static_cast<XID*>(args[0]);
+                 for (int i = 0; i < 2; ++i) {
+                     buffer[i] = XID{};
+                     buffer[i].formatID = i;
+                     buffer[i].gtrid_length = 3;
+                     buffer[i].bqual_length = 1;
+                 }
+             };
+             ztmctl::scriptNext("zstXARecover", a);
+             Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(e, nullptr, xids, 1, 0x01000000);
+             ztmctl::setInstantMode(true);
+             ztmctl::clearCalls();
+         },
+         {23, 0, 0, 0}, {23, 0, 0, 0}, 0},
     };
 
     std::ostringstream table;

@@ -57,6 +57,10 @@ jobject newObject(JNIEnv* env, jclass cls, jmethodID ctor, Args... args) {
 inline jobject newGlobalRef(JNIEnv* env, jobject obj) {
     return ExceptionStash::parkIfNull(env, env->NewGlobalRef(obj));
 }
+// Null, and nothing raised, for a weak reference whose object is gone.
+inline jobject newLocalRef(JNIEnv* env, jobject ref) {
+    return ExceptionStash::parkIfNull(env, env->NewLocalRef(ref));
+}
 inline jweak newWeakGlobalRef(JNIEnv* env, jobject obj) {
     return ExceptionStash::parkIfNull(env, env->NewWeakGlobalRef(obj));
 }
