@@ -41,6 +41,8 @@ public:
 
     void entry() const { trace.entry(className, methodName); }
     void line(const char* text) const { trace.trace(2, methodName, text); }
+    // A line whose text is made for this call (a name the caller passed).
+    void madeLine(const char* text) const { trace.traceMade(2, methodName, text); }
     void value(const char* text, jint number) const { trace.trace(2, methodName, text, number); }
 
     // Holders are never read or written through a missing "x", nor when null.
