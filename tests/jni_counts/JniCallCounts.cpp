@@ -110,7 +110,7 @@ TEST_F(JniCallCounts, EachVerbMakesExactlyThePinnedCalls) {
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(e, session, 1, od, 0x10, hobj, cc, rc);
          },
-         {37, 0, 0, 1}, {105, 0, 11, 24}, 0},
+         {31, 0, 0, 1}, {103, 0, 11, 24}, 0},
         {"_ZTCLOSE",
          [&](JNIEnv* e) { Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(e, session, 1, hobj, 0, cc, rc); },
          {6, 0, 0, 1}, {14, 0, 0, 5}, 0},
@@ -118,25 +118,25 @@ TEST_F(JniCallCounts, EachVerbMakesExactlyThePinnedCalls) {
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTSESSION__1ZTPUT(e, session, 1, 1, md, pmo, 1024, kib, cc, rc);
          },
-         {102, 0, 0, 1}, {328, 0, 42, 69}, 0},
+         {90, 0, 0, 1}, {322, 0, 42, 69}, 0},
         {"_ZTGET 1 KiB",
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTSESSION__1ZTGET(e, session, 1, 1, md, gmo, 1024, kib, length,
                                                       cc, rc);
          },
-         {102, 0, 0, 1}, {336, 0, 43, 72}, 0},
+         {91, 0, 0, 1}, {328, 0, 43, 72}, 0},
         {"_ZTPUTMSG2 1 KiB",
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTSESSION__1ZTPUTMSG2(e, session, 1, 1, message, pmo, 1024, kib,
                                                           cc, rc);
          },
-         {98, 0, 0, 1}, {305, 0, 36, 64}, 0},
+         {93, 0, 0, 1}, {303, 0, 36, 64}, 0},
         {"_ZTGETMSG2 1 KiB",
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTSESSION__1ZTGETMSG2(e, session, 1, 1, message, gmo, 1024, kib,
                                                           length, cc, rc);
          },
-         {108, 0, 0, 1}, {312, 0, 38, 62}, 0},
+         {104, 0, 0, 1}, {311, 0, 38, 62}, 0},
         // The XA natives neither trace nor write holders.
         {"xa_start_N",
          [&](JNIEnv* e) { Java_com_zel_zt_server_ZTXAi_xa_1start_1N(e, nullptr, xid, 1, 0); },

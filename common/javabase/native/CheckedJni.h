@@ -130,10 +130,6 @@ inline void setByteArrayRegion(JNIEnv* env, jbyteArray array, jsize start, jsize
     env->SetByteArrayRegion(array, start, length, from);
     ExceptionStash::park(env);
 }
-inline void stringUtfRegion(JNIEnv* env, jstring string, jsize start, jsize length, char* to) {
-    env->GetStringUTFRegion(string, start, length, to);
-    ExceptionStash::park(env);
-}
 inline void setIntArrayRegion(JNIEnv* env, jintArray array, jsize start, jsize length,
                               const jint* from) {
     env->SetIntArrayRegion(array, start, length, from);
@@ -194,6 +190,14 @@ inline jobject getObjectField(JNIEnv* env, jobject obj, jfieldID id) {
 }
 inline void setObjectField(JNIEnv* env, jobject obj, jfieldID id, jobject value) {
     env->SetObjectField(obj, id, value);
+}
+// The first `length` characters of a string whose length was just read, or
+// the first `length` elements of an array no shorter: no bounds to break.
+inline void stringUtfPrefix(JNIEnv* env, jstring string, jsize length, char* to) {
+    env->GetStringUTFRegion(string, 0, length, to);
+}
+inline void byteArrayPrefix(JNIEnv* env, jbyteArray array, jsize length, jbyte* to) {
+    env->GetByteArrayRegion(array, 0, length, to);
 }
 // The whole of an array just made with that length: no bounds to break.
 inline void fillNewByteArray(JNIEnv* env, jbyteArray array, jsize length, const jbyte* from) {

@@ -34,10 +34,7 @@ void copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, 
         bytes = large.data();
     }
     std::memset(bytes, 0, room);
-    jni::stringUtfRegion(env, string.get(), 0, length, bytes);
-    if (ExceptionStash::raised(env)) {
-        return;
-    }
+    jni::stringUtfPrefix(env, string.get(), length, bytes);
     // As ZTCopyString: with its NUL when shorter than the field, cut to the
     // width with no NUL otherwise.
     const size_t size = std::strlen(bytes);
@@ -56,7 +53,7 @@ void copyByteArrayRegion(JNIEnv* env, jobject obj, jfieldID id, void* destinatio
     // As ZTCopyByteArray: min(array length, width) bytes.
     const jsize count = std::max<jsize>(0, std::min<jsize>(jni::arrayLength(env, array.get()), width));
     if (count > 0) {
-        jni::getByteArrayRegion(env, array.get(), 0, count, static_cast<jbyte*>(destination));
+        jni::byteArrayPrefix(env, array.get(), count, static_cast<jbyte*>(destination));
     }
 }
 

@@ -41,8 +41,8 @@ bool holdsAsciiText(JNIEnv* env, jobject obj, jfieldID id, const char* text, siz
     }
     // Room for three bytes a character: the region is written whatever it holds.
     char bytes[3 * kStringFieldMax + 1];
-    jni::stringUtfRegion(env, held.get(), 0, static_cast<jsize>(length), bytes);
-    return !ExceptionStash::raised(env) && std::memcmp(bytes, text, length) == 0;
+    jni::stringUtfPrefix(env, held.get(), static_cast<jsize>(length), bytes);
+    return std::memcmp(bytes, text, length) == 0;
 }
 
 bool hasElement(JNIEnv* env, jarray array) {
