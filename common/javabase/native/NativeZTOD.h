@@ -25,7 +25,6 @@ private:
 
     JNIEnv* env_;
     jobject descriptor_;
-    jclass class_ = nullptr;
     jfieldID version_ = nullptr;
     jfieldID objectType_ = nullptr;
     jfieldID objectName_ = nullptr;
