@@ -8,11 +8,13 @@
 // what a native transaction manager using the switch gets.
 #include "ZTXAiMethods.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "CheckedJni.h"
 #include "FreeDeleter.h"
@@ -200,6 +202,118 @@ jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb,
     return (swch->*entry)(&xid, rmid, xaFlags(flags));
 }
 
+// The host's XID class and its constructor, by name. False after the
+// failure's message, or with the JVM's error taken aside.
+bool findXidClass(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor)
+{
+    cls.reset(jni::findClass(env, "com/zel/zt/ZTXid"));
+    if (ExceptionStash::raised(env)) {
+        return false;
+    }
+    if (cls.get() == nullptr) {
+        std::fputs("failed to find ZTXid class\n", stderr);
+        return false;
+    }
+    ctor = jni::methodId(env, cls.get(), "<init>", "(I[B[B)V");
+    if (ExceptionStash::raised(env)) {
+        return false;
+    }
+    if (ctor == nullptr) {
+        std::fputs("failed to get methodID for ZTXid constructor\n", stderr);
+        return false;
+    }
+    return true;
+}
+
+// The host's XID class and constructor as a recover keeps them: found by name
+// once per library, the class then held weakly (it is the class the library's
+// own loader resolves, so it goes only with the library). Filled by the first
+// recover that finds both; a recover that cannot fill it looks them up by name.
+class KeptXidClass {
+public:
+    bool find(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor)
+    {
+        if (jweak kept = class_.load(std::memory_order_acquire)) {
+            cls.reset(static_cast<jclass>(jni::newLocalRef(env, kept)));
+            if (cls.get() != nullptr) {
+                ctor = ctor_;
+                return true;
+            }
+        }
+        if (!findXidClass(env, cls, ctor)) {
+            return false;
+        }
+        std::lock_guard<std::mutex> guard(lock_);
+        if (class_.load(std::memory_order_relaxed) == nullptr) {
+            ExceptionStash::Harmless harmless;
+            if (jweak weak = jni::newWeakGlobalRef(env, cls.get())) {
+                ctor_ = ctor;
+                class_.store(weak, std::memory_order_release);
+            }
+        }
+        return true;
+    }
+
+private:
+    std::atomic<jweak> class_{nullptr};
+    jmethodID ctor_ = nullptr;
+    std::mutex lock_;
+};
+KeptXidClass keptXidClass;
+
+bool partLengthsValid(const XID& xid)
+{
+    return partLengthValid("gtrid", xid.gtrid_length, MAXGTRIDSIZE) &&
+           partLengthValid("bqual", xid.bqual_length, MAXBQUALSIZE);
+}
+
+// A new host XID holding the record's parts; null after the failure's message,
+// or with the JVM's error taken aside.
+jobject newJavaXid(JNIEnv* env, jclass cls, jmethodID ctor, const XID& xid)
+{
+    LocalRef<jbyteArray> gtrid(env, newByteArray(env, xid.data, xid.gtrid_length));
+    if (gtrid.get() == nullptr) {
+        std::fputs("failed to create byte array for gtrid\n", stderr);
+        return nullptr;
+    }
+    if (ExceptionStash::raised(env)) {
+        return nullptr;
+    }
+    LocalRef<jbyteArray> bqual(env,
+                               newByteArray(env, xid.data + xid.gtrid_length, xid.bqual_length));
+    if (bqual.get() == nullptr) {
+        std::fputs("failed to create byte array for bqual\n", stderr);
+        return nullptr;
+    }
+    if (ExceptionStash::raised(env)) {
+        return nullptr;
+    }
+    jobject result = jni::newObject(env, cls, ctor, static_cast<jint>(xid.formatID), gtrid.get(),
+                                    bqual.get());
+    if (ExceptionStash::raised(env)) {
+        return nullptr;
+    }
+    if (result == nullptr) {
+        std::fputs("failed to create an instance of ZTXid\n", stderr);
+        return nullptr;
+    }
+    return result;
+}
+
+// One XID a recover returns, as cXidToJava makes it (the same checks and
+// messages in the same order) but with the kept class and constructor, taken
+// into `cls` and `ctor` by the first XID and used by the rest.
+jobject recoveredXidToJava(JNIEnv* env, const XID& xid, LocalRef<jclass>& cls, jmethodID& ctor)
+{
+    if (!partLengthsValid(xid)) {
+        return nullptr;
+    }
+    if (cls.get() == nullptr && !keptXidClass.find(env, cls, ctor)) {
+        return nullptr;
+    }
+    return newJavaXid(env, cls.get(), ctor, xid);
+}
+
 }  // namespace
 
 extern "C" {
@@ -241,53 +355,15 @@ int javaToCxid(JNIEnv* env, jobject jxid, XID* xid)
 
 jobject cXidToJava(JNIEnv* env, XID xid)
 {
-    if (!partLengthValid("gtrid", xid.gtrid_length, MAXGTRIDSIZE) ||
-        !partLengthValid("bqual", xid.bqual_length, MAXBQUALSIZE)) {
+    if (!partLengthsValid(xid)) {
         return nullptr;
     }
-    LocalRef<jclass> cls(env, jni::findClass(env, "com/zel/zt/ZTXid"));
-    if (ExceptionStash::raised(env)) {
+    LocalRef<jclass> cls(env, nullptr);
+    jmethodID ctor = nullptr;
+    if (!findXidClass(env, cls, ctor)) {
         return nullptr;
     }
-    if (cls.get() == nullptr) {
-        std::fputs("failed to find ZTXid class\n", stderr);
-        return nullptr;
-    }
-    jmethodID ctor = jni::methodId(env, cls.get(), "<init>", "(I[B[B)V");
-    if (ExceptionStash::raised(env)) {
-        return nullptr;
-    }
-    if (ctor == nullptr) {
-        std::fputs("failed to get methodID for ZTXid constructor\n", stderr);
-        return nullptr;
-    }
-    LocalRef<jbyteArray> gtrid(env, newByteArray(env, xid.data, xid.gtrid_length));
-    if (gtrid.get() == nullptr) {
-        std::fputs("failed to create byte array for gtrid\n", stderr);
-        return nullptr;
-    }
-    if (ExceptionStash::raised(env)) {
-        return nullptr;
-    }
-    LocalRef<jbyteArray> bqual(env,
-                               newByteArray(env, xid.data + xid.gtrid_length, xid.bqual_length));
-    if (bqual.get() == nullptr) {
-        std::fputs("failed to create byte array for bqual\n", stderr);
-        return nullptr;
-    }
-    if (ExceptionStash::raised(env)) {
-        return nullptr;
-    }
-    jobject result = jni::newObject(env, cls.get(), ctor, static_cast<jint>(xid.formatID),
-                                    gtrid.get(), bqual.get());
-    if (ExceptionStash::raised(env)) {
-        return nullptr;
-    }
-    if (result == nullptr) {
-        std::fputs("failed to create an instance of ZTXid\n", stderr);
-        return nullptr;
-    }
-    return result;
+    return newJavaXid(env, cls.get(), ctor, xid);
 }
 
 void debugXid(XID* xid)
@@ -404,8 +480,12 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, 
         if (n > count) {
             n = count;
         }
+        // The class and constructor, kept across calls, are taken once for all
+        // the XIDs returned.
+        LocalRef<jclass> cls(env, nullptr);
+        jmethodID ctor = nullptr;
         for (jsize i = 0; i < n; ++i) {
-            LocalRef<jobject> jxid(env, cXidToJava(env, buffer[i]));
+            LocalRef<jobject> jxid(env, recoveredXidToJava(env, buffer[i], cls, ctor));
             if (jxid.get() == nullptr) {
                 // The caller would take the element as it was (null, or a branch
                 // of an earlier scan) for one in doubt, and commit or roll it back.

@@ -196,12 +196,12 @@ std::pair<jobject, jobject> isolatedOptions(const char* jar) {
     return {env()->GetObjectArrayElement(pair, 0), env()->GetObjectArrayElement(pair, 1)};
 }
 
-// _ZTPUT of one byte with a plain descriptor and the given options; the
-// completion code.
-int putWith(jobject options) {
+// _ZTPUT of one byte with a plain descriptor and the given options, through
+// `e`; the completion code.
+int putWith(jobject options, JNIEnv* e = env()) {
     jobject cc = newPint(-1), rc = newPint(-1);
     callNative([&] {
-        Java_com_zel_zt_server_ZTSESSION__1ZTPUT(env(), nullptr, 1, 1,
+        Java_com_zel_zt_server_ZTSESSION__1ZTPUT(e, nullptr, 1, 1,
                                                  newObject("com/zel/zt/ZTMessageDescriptor", "()V"), options,
                                                  1, newByteArray({1}), cc, rc);
     });
@@ -288,18 +288,30 @@ TEST_F(MemberCacheTest, OneClassNameInTwoLoadersGetsIdentifiersOfItsOwn) {
 
 // The cache holds its classes weakly: a loader the application lets go is
 // collected, and a class loaded afresh under the same name works as before.
-TEST_F(MemberCacheTest, ALoaderLetGoIsCollectedAfterItsClassWasUsed) {
-    jobject ref = nullptr;
-    {
-        LocalFrame frame(32);
-        const auto isolated = isolatedOptions(ZT_CACHE_JAR_B);
-        ref = env()->NewGlobalRef(isolated.second);
-        ztmctl::scriptNext("ZTPUT", withHook([](void**) {}));
-        ASSERT_EQ(putWith(isolated.first), 1);
+// Loaded and let go again and again, far more often than the cache has places,
+// the class leaves the JVM's weak references flat: a place whose class was
+// unloaded is taken over with its weak reference deleted.
+TEST_F(MemberCacheTest, ALoaderLetGoIsCollectedAfterItsClassWasUsedAndChurnLeavesWeakReferencesFlat) {
+    constexpr int kLoads = 24;
+    JniProxy proxy;
+    for (int i = 0; i < kLoads; ++i) {
+        SCOPED_TRACE(i);
+        jobject ref = nullptr;
+        {
+            LocalFrame frame(32);
+            const auto isolated = isolatedOptions(i % 2 == 0 ? ZT_CACHE_JAR_B : ZT_CACHE_JAR_A);
+            ref = env()->NewGlobalRef(isolated.second);
+            ztmctl::scriptNext("ZTPUT", withHook([](void**) {}));
+            ASSERT_EQ(putWith(isolated.first, proxy.env()), 1);
+        }
+        ASSERT_TRUE(callStaticBoolean("zt/cache/Classes", "collected", "(Ljava/lang/ref/WeakReference;)Z", ref));
+        env()->DeleteGlobalRef(ref);
+        EXPECT_EQ(takePendingException(), "");
     }
-    EXPECT_TRUE(callStaticBoolean("zt/cache/Classes", "collected", "(Ljava/lang/ref/WeakReference;)Z", ref));
-    env()->DeleteGlobalRef(ref);
-    EXPECT_EQ(takePendingException(), "");
+    EXPECT_GT(proxy.count(Fn::NewWeakGlobalRef), 2 * 8) << "places of the cache were taken over again and again";
+    EXPECT_LE(proxy.count(Fn::NewWeakGlobalRef) - proxy.count(Fn::DeleteWeakGlobalRef), 8)
+        << "weak references held: at most one per place of the cache";
+    EXPECT_TRUE(proxy.misuse().empty()) << proxy.misuse().front();
 }
 
 // Eight threads meet two classes first together: each class gets one entry

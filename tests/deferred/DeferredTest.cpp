@@ -156,6 +156,10 @@ TEST_F(DeferredPut, RefusedBeforeTheCallWhenDataOrAMemberIsMissing) {
 TEST_F(DeferredPut, ElementsAreReleasedWhenTheWriteBackFails) {
     jbyteArray data = newByteArray(text("data"));
     ztmctl::scriptNext("lpiSPIPut", answer(0, 0));
+    // Tracing on: the fields are then read through the traced readers, which
+    // take the arrays' elements (with tracing off only the bytes needed are
+    // copied, and there is nothing to release).
+    Trace::setOn(true);
     {
         JniProxy proxy;
         bool armed = false;

@@ -48,7 +48,9 @@ TEST_F(ObjectsTest, DestinationListsOpenInBoundedLocalReferencesAndLinearTime) {
         jobject hobj = newPint(-5);
         JniProxy proxy;
         ASSERT_EQ(open(od, ZTOO_OUTPUT, hobj, proxy.env()), (Outcome{1, ZTRC_OBJECT_NAME_ERROR})) << n;
-        EXPECT_LT(proxy.maxLocalRefs(), 32) << n << " records: local references held at once";
+        // Flat whatever the count: local frames of 32 elements, each with room
+        // for 256 references.
+        EXPECT_LE(proxy.maxLocalRefs(), 256) << n << " records: local references held at once";
         EXPECT_TRUE(proxy.misuse().empty()) << proxy.misuse()[0];
         jniCalls.push_back(proxy.total());
         auto call = lastOpen();
@@ -90,8 +92,10 @@ TEST_F(ObjectsTest, DestinationListsOpenInBoundedLocalReferencesAndLinearTime) {
         RecordProperty("ms_" + std::to_string(sizes[i]), std::to_string(millis[i]));
     }
     std::cout << "[ FIGURES  ] " << line << std::endl;
-    // The same JNI work for every further record...
-    EXPECT_EQ(jniCalls[2] - jniCalls[1], 10 * (jniCalls[1] - jniCalls[0])) << line;
+    // The same JNI work for every further record (but for the two calls that
+    // end one local frame and open the next, every 32 elements of each of the
+    // two lists: a few calls of rounding)...
+    EXPECT_NEAR(jniCalls[2] - jniCalls[1], 10 * (jniCalls[1] - jniCalls[0]), 16) << line;
     // ...and ten times the records take about ten times as long (a hundred
     // would be quadratic; the margin is for a machine under load).
     EXPECT_LT(millis[2] / millis[1], 60.0) << line;

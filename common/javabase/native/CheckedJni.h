@@ -57,6 +57,10 @@ jobject newObject(JNIEnv* env, jclass cls, jmethodID ctor, Args... args) {
 inline jobject newGlobalRef(JNIEnv* env, jobject obj) {
     return ExceptionStash::parkIfNull(env, env->NewGlobalRef(obj));
 }
+// Null, and nothing raised, for a weak reference whose object is gone.
+inline jobject newLocalRef(JNIEnv* env, jobject ref) {
+    return ExceptionStash::parkIfNull(env, env->NewLocalRef(ref));
+}
 inline jweak newWeakGlobalRef(JNIEnv* env, jobject obj) {
     return ExceptionStash::parkIfNull(env, env->NewWeakGlobalRef(obj));
 }
@@ -157,6 +161,9 @@ inline bool isSameObject(JNIEnv* env, jobject a, jobject b) {
 inline void deleteLocalRef(JNIEnv* env, jobject ref) {
     env->DeleteLocalRef(ref);
 }
+inline void deleteGlobalRef(JNIEnv* env, jobject ref) {
+    env->DeleteGlobalRef(ref);
+}
 inline void deleteWeakGlobalRef(JNIEnv* env, jweak ref) {
     env->DeleteWeakGlobalRef(ref);
 }
@@ -165,6 +172,9 @@ inline jint getIntField(JNIEnv* env, jobject obj, jfieldID id) {
 }
 inline void setIntField(JNIEnv* env, jobject obj, jfieldID id, jint value) {
     env->SetIntField(obj, id, value);
+}
+inline jsize stringLength(JNIEnv* env, jstring string) {
+    return env->GetStringLength(string);
 }
 inline jboolean getBooleanField(JNIEnv* env, jobject obj, jfieldID id) {
     return env->GetBooleanField(obj, id);
@@ -181,6 +191,14 @@ inline jobject getObjectField(JNIEnv* env, jobject obj, jfieldID id) {
 inline void setObjectField(JNIEnv* env, jobject obj, jfieldID id, jobject value) {
     env->SetObjectField(obj, id, value);
 }
+// The first `length` characters of a string whose length was just read, or
+// the first `length` elements of an array no shorter: no bounds to break.
+inline void stringUtfPrefix(JNIEnv* env, jstring string, jsize length, char* to) {
+    env->GetStringUTFRegion(string, 0, length, to);
+}
+inline void byteArrayPrefix(JNIEnv* env, jbyteArray array, jsize length, jbyte* to) {
+    env->GetByteArrayRegion(array, 0, length, to);
+}
 // The whole of an array just made with that length: no bounds to break.
 inline void fillNewByteArray(JNIEnv* env, jbyteArray array, jsize length, const jbyte* from) {
     env->SetByteArrayRegion(array, 0, length, from);
@@ -192,6 +210,90 @@ inline void releaseByteArrayElements(JNIEnv* env, jbyteArray array, jbyte* eleme
     env->ReleaseByteArrayElements(array, elements, JNI_ABORT);
 }
 
+// --- local frames ------------------------------------------------------------
+// Inside a ReleaseFrame the local references the hot paths make (a verb's field
+// copies and write-back, record array elements) are left to the frame, which
+// releases them all at once as it ends: one PushLocalFrame and one
+// PopLocalFrame instead of a DeleteLocalRef each. Such a reference is released
+// with releaseLocalRef (or a FramedRef), which deletes it at once only outside
+// a frame. Code that may make any number of them (a loop over records) opens
+// frames of its own, a chunk of elements each.
+inline thread_local bool releasedByFrame = false;
+
+inline void releaseLocalRef(JNIEnv* env, jobject ref) {
+    if (!releasedByFrame && ref != nullptr) {
+        env->DeleteLocalRef(ref);
+    }
+}
+
+class ReleaseFrame {
+public:
+    // Room for `capacity` references. A frame that cannot be had (the JVM out
+    // of memory) fails the call like any allocation; the references are then
+    // deleted one by one meanwhile.
+    ReleaseFrame(JNIEnv* env, jint capacity)
+        : env_(env), capacity_(capacity), outer_(releasedByFrame) {
+        push();
+    }
+    ~ReleaseFrame() {
+        pop();
+        releasedByFrame = outer_;
+    }
+    ReleaseFrame(const ReleaseFrame&) = delete;
+    ReleaseFrame& operator=(const ReleaseFrame&) = delete;
+
+    // Releases everything made in the frame so far, and goes on in a new one.
+    void renew() {
+        pop();
+        push();
+    }
+
+private:
+    void push() {
+        // Failure is a negative result with OutOfMemoryError raised: the
+        // exception is what is tested, as for a Java method.
+        pushed_ = env_->PushLocalFrame(capacity_) == 0 && !env_->ExceptionCheck();
+        if (!pushed_) {
+            ExceptionStash::park(env_);
+        }
+        releasedByFrame = pushed_;
+    }
+    void pop() {
+        if (pushed_) {
+            // An exception taken aside inside the frame is raised as the native
+            // returns: its reference must outlive the frame.
+            jthrowable parked = ExceptionStash::parkedException();
+            jobject carried = env_->PopLocalFrame(parked);
+            if (parked != nullptr) {
+                ExceptionStash::carriedOut(static_cast<jthrowable>(carried));
+            }
+            pushed_ = false;
+        }
+    }
+
+    JNIEnv* env_;
+    jint capacity_;
+    bool outer_;
+    bool pushed_ = false;
+};
+
 }  // namespace jni
+
+// A local reference released with jni::releaseLocalRef: left to the frame
+// inside a ReleaseFrame, deleted as it ends otherwise.
+template <typename T>
+class FramedRef {
+public:
+    FramedRef(JNIEnv* env, T ref) : env_(env), ref_(ref) {}
+    ~FramedRef() { jni::releaseLocalRef(env_, ref_); }
+    FramedRef(const FramedRef&) = delete;
+    FramedRef& operator=(const FramedRef&) = delete;
+
+    T get() const { return ref_; }
+
+private:
+    JNIEnv* env_;
+    T ref_;
+};
 
 #endif

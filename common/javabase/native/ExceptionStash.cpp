@@ -56,3 +56,13 @@ void ExceptionStash::park(JNIEnv* env) {
         env->DeleteLocalRef(thrown);
     }
 }
+
+jthrowable ExceptionStash::parkedException() {
+    return current != nullptr ? current->parked_ : nullptr;
+}
+
+void ExceptionStash::carriedOut(jthrowable outlives) {
+    if (current != nullptr) {
+        current->parked_ = outlives;
+    }
+}

@@ -38,6 +38,11 @@ public:
     // (outside a Harmless scope) in the native running on this thread, or,
     // outside any native, one pending.
     static bool raised(JNIEnv* env);
+    // The exception taken aside by the native running on this thread, or null.
+    // A local frame that ends carries it out (PopLocalFrame's result) and
+    // hands the stash the reference that outlives the frame.
+    static jthrowable parkedException();
+    static void carriedOut(jthrowable outlives);
 
     // Where a failure leaves the call's records intact (the trace facility,
     // diagnostics only, and the holder binding): what is parked while one is

@@ -1,7 +1,61 @@
 #include "FieldCopy.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "CheckedJni.h"
+#include "JniGuards.h"
 #include "NativeTrace.h"
+
+namespace {
+// Characters read into a buffer on the stack up to this many; a longer
+// string (longer than any native field) into one from the heap.
+const jsize kStackCharacters = 128;
+}  // namespace
+
+void copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, int width) {
+    if (id == nullptr) {
+        return;
+    }
+    FramedRef<jstring> string(env, static_cast<jstring>(jni::getObjectField(env, obj, id)));
+    if (string.get() == nullptr) {
+        return;
+    }
+    // Modified UTF-8 takes up to three bytes a character and holds no NUL
+    // byte: written into zeroed memory, its length is where the zeros begin.
+    const jsize length = jni::stringLength(env, string.get());
+    const size_t room = 3 * static_cast<size_t>(length) + 1;
+    char small[3 * kStackCharacters + 1];
+    std::vector<char> large;
+    char* bytes = small;
+    if (length > kStackCharacters) {
+        large.resize(room);
+        bytes = large.data();
+    }
+    std::memset(bytes, 0, room);
+    jni::stringUtfPrefix(env, string.get(), length, bytes);
+    // As ZTCopyString: with its NUL when shorter than the field, cut to the
+    // width with no NUL otherwise.
+    const size_t size = std::strlen(bytes);
+    const size_t fieldWidth = width > 0 ? static_cast<size_t>(width) : 0;
+    std::memcpy(destination, bytes, size >= fieldWidth ? fieldWidth : size + 1);
+}
+
+void copyByteArrayRegion(JNIEnv* env, jobject obj, jfieldID id, void* destination, int width) {
+    if (id == nullptr) {
+        return;
+    }
+    FramedRef<jbyteArray> array(env, static_cast<jbyteArray>(jni::getObjectField(env, obj, id)));
+    if (array.get() == nullptr) {
+        return;
+    }
+    // As ZTCopyByteArray: min(array length, width) bytes.
+    const jsize count = std::max<jsize>(0, std::min<jsize>(jni::arrayLength(env, array.get()), width));
+    if (count > 0) {
+        jni::byteArrayPrefix(env, array.get(), count, static_cast<jbyte*>(destination));
+    }
+}
 
 jclass requireObjectClass(JNIEnv* env, jobject obj, const char* what) {
     if (obj == nullptr) {

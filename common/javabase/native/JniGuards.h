@@ -72,6 +72,13 @@ public:
     LocalRef& operator=(const LocalRef&) = delete;
 
     T get() const { return ref_; }
+    // Ends the reference held, if any, and holds `ref`.
+    void reset(T ref) {
+        if (ref_ != nullptr) {
+            env_->DeleteLocalRef(ref_);
+        }
+        ref_ = ref;
+    }
 
 private:
     JNIEnv* env_;

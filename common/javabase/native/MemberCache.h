@@ -102,11 +102,28 @@ private:
             jni::deleteWeakGlobalRef(env, weak);
             return nullptr;
         }
-        // A replaced entry belonged to an unloaded class. Other threads may
-        // still be comparing against it, so it is never freed: one small entry
-        // per class unloaded while all places were taken.
+        MemberSlots<N>* replaced = classes_[at].load(std::memory_order_relaxed);
         classes_[at].store(slots, std::memory_order_release);
+        if (replaced != nullptr) {
+            retire(env, replaced);
+        }
         return slots;
+    }
+
+    // An entry replaced belonged to an unloaded class: its weak reference is
+    // deleted, so that class churn leaves the JVM's weak references flat. The
+    // entry itself is never freed, since another thread may still be comparing
+    // against it (a few dozen bytes per class unloaded while all places were
+    // taken). Such a thread may then compare with a deleted reference whose
+    // handle the JVM has given to a new weak reference, even one to its own
+    // class; emptied first, the entry then only makes it look its members up
+    // by name on the class it holds, which finds the right ones.
+    static void retire(JNIEnv* env, MemberSlots<N>* slots) {
+        for (auto& id : slots->ids) {
+            id.store(nullptr, std::memory_order_relaxed);
+        }
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        jni::deleteWeakGlobalRef(env, slots->cls);
     }
 
     std::atomic<MemberSlots<N>*> classes_[kClasses]{};

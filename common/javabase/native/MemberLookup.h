@@ -48,17 +48,19 @@ private:
 };
 
 // The members of the elements of one record array, for a converter that reads
-// them one by one: the class of the element before is kept (a local reference,
-// for the converter's life) with its identifiers, so that an array of one
-// class asks the member cache once, and every element is still read through
-// its own class's members.
+// them one by one: the class of the element before is kept (a global
+// reference, for the converter's life, so that the elements can be walked in
+// local frames of their own) with its identifiers, so that an array of one
+// class asks the member cache once and recognises each further element with
+// one comparison, and every element is still read through its own class's
+// members.
 template <typename Ids>
 class ElementMembers {
 public:
     explicit ElementMembers(JNIEnv* env) : env_(env) {}
     ~ElementMembers() {
         if (last_ != nullptr) {
-            jni::deleteLocalRef(env_, last_);
+            jni::deleteGlobalRef(env_, last_);
         }
     }
     ElementMembers(const ElementMembers&) = delete;
@@ -67,22 +69,18 @@ public:
     // `resolve(cls)` gives the identifiers of a class met for the first time.
     template <typename Resolve>
     Ids of(jobject element, const char* what, Resolve&& resolve) {
-        jclass cls = requireObjectClass(env_, element, what);
-        if (last_ != nullptr && jni::isSameObject(env_, cls, last_)) {
-            jni::deleteLocalRef(env_, cls);
+        FramedRef<jclass> cls(env_, requireObjectClass(env_, element, what));
+        if (last_ != nullptr && jni::isSameObject(env_, cls.get(), last_)) {
             return ids_;
         }
-        Ids ids;
-        try {
-            ids = resolve(cls);
-        } catch (...) {
-            jni::deleteLocalRef(env_, cls);
-            throw;
-        }
+        const Ids ids = resolve(cls.get());
         if (last_ != nullptr) {
-            jni::deleteLocalRef(env_, last_);
+            jni::deleteGlobalRef(env_, last_);
         }
-        last_ = cls;
+        // Not kept when no reference can be had: the next element resolves
+        // its class again.
+        ExceptionStash::Harmless harmless;
+        last_ = static_cast<jclass>(jni::newGlobalRef(env_, cls.get()));
         ids_ = ids;
         return ids;
     }
@@ -92,5 +90,26 @@ private:
     jclass last_ = nullptr;
     Ids ids_{};
 };
+
+// Record arrays are walked in local frames of this many elements: their
+// references are released a chunk at a time, not one call each.
+constexpr jint kElementsPerFrame = 32;
+// Room in such a frame: an element, its class, and what its fields hold.
+constexpr jint kElementFrameRefs = 8 * kElementsPerFrame;
+
+// Calls each(i, element) for the first `count` elements of `array`, in local
+// frames of kElementsPerFrame elements (jni::ReleaseFrame); the element's
+// reference is left to the frame.
+template <typename Each>
+void forEachElement(JNIEnv* env, jobjectArray array, jint count, Each&& each) {
+    jni::ReleaseFrame frame(env, kElementFrameRefs);
+    for (jint i = 0; i < count; ++i) {
+        if (i != 0 && i % kElementsPerFrame == 0) {
+            frame.renew();
+        }
+        FramedRef<jobject> element(env, jni::arrayElement(env, array, i));
+        each(i, element.get());
+    }
+}
 
 #endif

@@ -1,6 +1,8 @@
 #include "NativeTrace.h"
 
-#include <cstdio>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "CheckedJni.h"
@@ -24,6 +26,147 @@ const size_t kValueLineSize = 52;
 
 // Recursive: the host's "isOn" runs Java code that may itself call a native.
 std::recursive_mutex fillLock;
+
+// The Java string of one text of a trace line: kept (a global reference, not
+// to be deleted) or made for the line (a local reference, deleted with it).
+class LineString {
+public:
+    LineString(JNIEnv* env, jstring string, bool made) : env_(env), string_(string), made_(made) {}
+    ~LineString() {
+        if (made_ && string_ != nullptr) {
+            jni::deleteLocalRef(env_, string_);
+        }
+    }
+    LineString(LineString&& other) noexcept
+        : env_(other.env_), string_(other.string_), made_(other.made_) {
+        other.string_ = nullptr;
+    }
+    LineString(const LineString&) = delete;
+    LineString& operator=(const LineString&) = delete;
+    LineString& operator=(LineString&&) = delete;
+
+    jstring get() const { return string_; }
+
+private:
+    JNIEnv* env_;
+    jstring string_;
+    bool made_;
+};
+
+LineString madeString(JNIEnv* env, const char* text) {
+    return LineString(env, newJavaString(env, text), true);
+}
+
+// The Java strings of the constant texts of trace lines (class and method
+// names, fixed texts), one global reference each, for the library's life.
+// Found by the text's address; the text itself is compared too, so an address
+// that held another text once is never given the wrong string. When the table
+// is full, or no global reference can be had, a line makes its strings as
+// before; a string that cannot be made at all leaves the line out, as before.
+class KeptStrings {
+public:
+    LineString get(JNIEnv* env, const char* text) {
+        const size_t start = slotOf(text);
+        for (size_t i = 0; i < kProbes; ++i) {
+            Entry& e = entries_[(start + i) % kEntries];
+            const char* key = e.key.load(std::memory_order_acquire);
+            if (key == nullptr) {
+                return add(env, text);
+            }
+            if (key == text) {
+                return kept(env, e, text);
+            }
+        }
+        return madeString(env, text);
+    }
+
+private:
+    static constexpr size_t kEntries = 1024;
+    static constexpr size_t kProbes = 16;
+
+    struct Entry {
+        std::atomic<const char*> key{nullptr};
+        char* copy = nullptr;
+        jstring string = nullptr;
+    };
+
+    static size_t slotOf(const char* text) {
+        const auto bits = reinterpret_cast<std::uintptr_t>(text);
+        return static_cast<size_t>((bits ^ (bits >> 12)) * 0x9E3779B1u) % kEntries;
+    }
+
+    static LineString kept(JNIEnv* env, const Entry& e, const char* text) {
+        if (std::strcmp(e.copy, text) == 0) {
+            return LineString(env, e.string, false);
+        }
+        return madeString(env, text);
+    }
+
+    LineString add(JNIEnv* env, const char* text) {
+        std::lock_guard<std::mutex> guard(lock_);
+        const size_t start = slotOf(text);
+        for (size_t i = 0; i < kProbes; ++i) {
+            Entry& e = entries_[(start + i) % kEntries];
+            const char* key = e.key.load(std::memory_order_relaxed);
+            if (key == text) {
+                return kept(env, e, text);
+            }
+            if (key != nullptr) {
+                continue;
+            }
+            LineString made = madeString(env, text);
+            char* copy = made.get() != nullptr ? strdup(text) : nullptr;
+            if (copy == nullptr) {
+                return made;
+            }
+            auto global = static_cast<jstring>(jni::newGlobalRef(env, made.get()));
+            if (global == nullptr) {
+                std::free(copy);
+                return made;
+            }
+            e.copy = copy;
+            e.string = global;
+            e.key.store(text, std::memory_order_release);
+            return LineString(env, global, false);
+        }
+        return madeString(env, text);
+    }
+
+    Entry entries_[kEntries];
+    std::mutex lock_;
+};
+KeptStrings keptStrings;
+
+// The text of "%s %d" without a formatter: the value's digits written from
+// the end of a small buffer.
+void formatValueLine(char* out, size_t size, const char* text, int value) {
+    char digits[12];
+    char* d = digits + sizeof digits;
+    // Widened first: the most negative int has no positive counterpart.
+    long long v = value;
+    const bool negative = v < 0;
+    unsigned long long magnitude = negative ? static_cast<unsigned long long>(-v)
+                                            : static_cast<unsigned long long>(v);
+    do {
+        *--d = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative) {
+        *--d = '-';
+    }
+    // Cut, like snprintf, to what fits with the NUL.
+    size_t at = 0;
+    for (const char* p = text; *p != '\0' && at + 1 < size; ++p) {
+        out[at++] = *p;
+    }
+    if (at + 1 < size) {
+        out[at++] = ' ';
+    }
+    for (const char* p = d; p < digits + sizeof digits && at + 1 < size; ++p) {
+        out[at++] = *p;
+    }
+    out[at] = '\0';
+}
 
 // An output method the host class lacks leaves its identifier null, and its
 // lines are skipped; that is not a failure of the call being traced, and the
@@ -97,25 +240,31 @@ void NativeTrace::UpdateTraceFlag() {
 
 void NativeTrace::entry(const char* className, const char* methodName) {
     if (isOn()) {
-        callHost(IDentry, className, methodName);
+        callHost(IDentry, className, methodName, true);
     }
 }
 
 void NativeTrace::exit(const char* className, const char* methodName) {
     if (isOn()) {
-        callHost(IDexit, className, methodName);
+        callHost(IDexit, className, methodName, true);
     }
 }
 
 void NativeTrace::trace(const char* methodName, const char* text) {
     if (isOn()) {
-        callHost(IDtrace1, methodName, text);
+        callHost(IDtrace1, methodName, text, true);
     }
 }
 
 void NativeTrace::trace(int level, const char* methodName, const char* text) {
     if (isOn()) {
-        callHost(IDtrace2, methodName, text, &level);
+        callHost(IDtrace2, methodName, text, true, &level);
+    }
+}
+
+void NativeTrace::traceMade(int level, const char* methodName, const char* text) {
+    if (isOn()) {
+        callHost(IDtrace2, methodName, text, false, &level);
     }
 }
 
@@ -124,25 +273,24 @@ void NativeTrace::trace(int level, const char* methodName, const char* text, int
         return;
     }
     char buffer[kValueLineSize];
-    // snprintf cuts a text that is too long and always terminates.
-    std::snprintf(buffer, sizeof buffer, "%s %d", text, value);
-    trace(level, methodName, buffer);
+    formatValueLine(buffer, sizeof buffer, text, value);
+    traceMade(level, methodName, buffer);
 }
 
 void NativeTrace::callHost(jmethodID method, const char* first, const char* second,
-                           const int* level) {
+                           bool secondKept, const int* level) {
     jclass cls = the_class.load(std::memory_order_acquire);
     if (cls == nullptr || method == nullptr) {
         return;
     }
     ExceptionStash::Harmless harmless;
-    // Deleted at once: a verb writes many lines, and a native's local
-    // reference capacity is small.
-    LocalRef<jstring> a(env_, newJavaString(env_, first));
+    // A string made for the line is deleted with it: a verb writes many lines,
+    // and a native's local reference capacity is small.
+    LineString a = keptStrings.get(env_, first);
     if (a.get() == nullptr) {
         return;
     }
-    LocalRef<jstring> b(env_, newJavaString(env_, second));
+    LineString b = secondKept ? keptStrings.get(env_, second) : madeString(env_, second);
     if (b.get() == nullptr) {
         return;
     }

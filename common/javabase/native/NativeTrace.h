@@ -25,10 +25,15 @@ public:
     // Asks the host whether tracing is on; only the verbs call this.
     void UpdateTraceFlag();
 
+    // Class and method names, and the texts of these lines, are the same on
+    // every call: each becomes a Java string once per library, kept.
     void entry(const char* className, const char* methodName);
     void exit(const char* className, const char* methodName);
     void trace(const char* methodName, const char* text);
     void trace(int level, const char* methodName, const char* text);
+    // A text made for this line (a value read or written): a Java string of
+    // its own, not kept.
+    void traceMade(int level, const char* methodName, const char* text);
     // The text and the value as "%s %d".
     void trace(int level, const char* methodName, const char* text, int value);
 
@@ -46,7 +51,7 @@ public:
 
 private:
     static void fillCache(JNIEnv* env);
-    void callHost(jmethodID method, const char* first, const char* second,
+    void callHost(jmethodID method, const char* first, const char* second, bool secondKept,
                   const int* level = nullptr);
 
     JNIEnv* env_;

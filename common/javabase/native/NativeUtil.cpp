@@ -23,6 +23,28 @@ void traceFirstBytes(JNIEnv* env, NativeTrace& trace, jbyteArray array, const jb
     }
 }
 
+// Whether the string field already holds `text`, plain ASCII of `length`
+// bytes: then it is left as it is (a string cannot change, so nobody can tell).
+// A Java string of `length` characters holds that text exactly when its first
+// `length` bytes of modified UTF-8 are it: any other character would put a
+// byte of 0x80 or more among them. Any other text is stored afresh.
+bool holdsAsciiText(JNIEnv* env, jobject obj, jfieldID id, const char* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80) {
+            return false;
+        }
+    }
+    FramedRef<jstring> held(env, static_cast<jstring>(jni::getObjectField(env, obj, id)));
+    if (held.get() == nullptr ||
+        jni::stringLength(env, held.get()) != static_cast<jsize>(length)) {
+        return false;
+    }
+    // Room for three bytes a character: the region is written whatever it holds.
+    char bytes[3 * kStringFieldMax + 1];
+    jni::stringUtfPrefix(env, held.get(), static_cast<jsize>(length), bytes);
+    return std::memcmp(bytes, text, length) == 0;
+}
+
 bool hasElement(JNIEnv* env, jarray array) {
     return jni::arrayLength(env, array) > 0;
 }
@@ -102,12 +124,15 @@ void SetStringField(JNIEnv* env, const char* source, int length, jobject obj, jf
     std::memcpy(buffer, source, static_cast<size_t>(length));
     buffer[length] = '\0';
     trace.trace(2, "SetStringField", "Value:");
-    trace.trace(2, "SetStringField", buffer);
+    trace.traceMade(2, "SetStringField", buffer);
+    if (id != nullptr && holdsAsciiText(env, obj, id, buffer, std::strlen(buffer))) {
+        return;
+    }
     jstring string = newJavaString(env, buffer);
     if (string != nullptr && id != nullptr) {
         jni::setObjectField(env, obj, id, string);
     }
-    jni::deleteLocalRef(env, string);
+    jni::releaseLocalRef(env, string);
 }
 
 const char* GetStringField(JNIEnv* env, jobject obj, jfieldID id, jstring* string) {
@@ -123,7 +148,7 @@ const char* GetStringField(JNIEnv* env, jobject obj, jfieldID id, jstring* strin
         trace.trace(2, "GetStringField", "Cant find fieldValue");
     }
     if (chars != nullptr) {
-        trace.trace(2, "GetStringField ", chars);
+        trace.traceMade(2, "GetStringField ", chars);
     }
     return chars;
 }
@@ -189,7 +214,7 @@ void SetByteArrayField(JNIEnv* env, const void* source, int length, jobject obj,
     if (id != nullptr) {
         jni::setObjectField(env, obj, id, array);
     }
-    jni::deleteLocalRef(env, array);
+    jni::releaseLocalRef(env, array);
 }
 
 jbyte* GetByteArrayElements(JNIEnv* env, jbyteArray array) {

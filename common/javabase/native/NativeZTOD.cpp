@@ -117,13 +117,12 @@ void NativeZTOD::buildRecordArrays() {
     }
     NativeZTOR converter(env_, first.get());
     ZTOR* records = objectRecordArray_.get();
-    for (jint i = 0; i < count; ++i) {
-        LocalRef<jobject> element(env_, jni::arrayElement(env_, objectRecords_, i));
-        if (element.get() == nullptr) {
+    forEachElement(env_, objectRecords_, count, [&](jint i, jobject element) {
+        if (element == nullptr) {
             DoException(env_, 2, 2195, 103, "objectRecords");
         }
-        converter.Initialise(&records[i], element.get());
-    }
+        converter.Initialise(&records[i], element);
+    });
 }
 
 void NativeZTOD::SetJavaZTOD(ZTOD record) {
@@ -147,16 +146,15 @@ void NativeZTOD::SetJavaZTOD(ZTOD record) {
             const jint n = count < available ? count : available;
             std::optional<NativeZTRR> converter;
             const ZTRR* records = responseRecordArray_.get();
-            for (jint i = 0; i < n; ++i) {
-                LocalRef<jobject> element(env_, jni::arrayElement(env_, responseRecords_, i));
-                if (element.get() == nullptr) {
-                    continue;
+            forEachElement(env_, responseRecords_, n, [&](jint i, jobject element) {
+                if (element == nullptr) {
+                    return;
                 }
                 if (!converter) {
-                    converter.emplace(env_, element.get());
+                    converter.emplace(env_, element);
                 }
-                converter->SetJavaZTRR(records[i], element.get());
-            }
+                converter->SetJavaZTRR(records[i], element);
+            });
         }
     }
     trace.exit(clsname, "SetJavaZTOD");

@@ -135,14 +135,13 @@ void NativeZTPMO::buildPutMessageRecords() {
     putMessageRecordArray_.reset(static_cast<unsigned char*>(records));
     NativeZTPMR converter(env_, first.get(), fields_);
     unsigned char* cursor = putMessageRecordArray_.get();
-    for (jint i = 0; i < count_; ++i) {
+    forEachElement(env_, putMessageRecords_, count_, [&](jint, jobject element) {
         // A null element takes no native record: the records stay packed.
-        LocalRef<jobject> element(env_, jni::arrayElement(env_, putMessageRecords_, i));
-        if (element.get() != nullptr) {
-            converter.Initialise(&cursor, element.get());
+        if (element != nullptr) {
+            converter.Initialise(&cursor, element);
             cursor += recordSize_;
         }
-    }
+    });
 }
 
 void NativeZTPMO::SetJavaZTPMO(ZTPMO pmo) {
@@ -188,13 +187,12 @@ void NativeZTPMO::writeResponseRecords() {
     }
     NativeZTRR converter(env_, first.get());
     const ZTRR* cursor = responseRecordArray_.get();
-    for (jint i = 0; i < n; ++i) {
-        LocalRef<jobject> element(env_, jni::arrayElement(env_, records, i));
-        if (element.get() != nullptr) {
-            converter.SetJavaZTRR(*cursor, element.get());
+    forEachElement(env_, records, n, [&](jint, jobject element) {
+        if (element != nullptr) {
+            converter.SetJavaZTRR(*cursor, element);
             ++cursor;
         }
-    }
+    });
 }
 
 void NativeZTPMO::writePutMessageRecords() {
@@ -207,11 +205,10 @@ void NativeZTPMO::writePutMessageRecords() {
     }
     NativeZTPMR converter(env_, first.get(), fields_);
     unsigned char* cursor = putMessageRecordArray_.get();
-    for (jint i = 0; i < count_; ++i) {
-        LocalRef<jobject> element(env_, jni::arrayElement(env_, putMessageRecords_, i));
-        if (element.get() != nullptr) {
-            converter.SetJavaZTPMR(cursor, element.get());
+    forEachElement(env_, putMessageRecords_, count_, [&](jint, jobject element) {
+        if (element != nullptr) {
+            converter.SetJavaZTPMR(cursor, element);
             cursor += recordSize_;
         }
-    }
+    });
 }

@@ -22,6 +22,12 @@ struct ResultLines {
 };
 constexpr ResultLines kNoResultLines{nullptr, nullptr};
 
+// Room in the local frame of a verb that reads and writes many fields
+// (jni::ReleaseFrame): its copies and write-back leave their references to the
+// frame, two calls in all, where deleting each would take one call a field.
+// Record arrays walk their elements in frames of their own.
+constexpr jint kVerbFrameRefs = 128;
+
 // Which completion codes let a verb's outputs be written back.
 enum class WriteBack { OnSuccessOrWarning, Always };
 
@@ -41,6 +47,8 @@ public:
 
     void entry() const { trace.entry(className, methodName); }
     void line(const char* text) const { trace.trace(2, methodName, text); }
+    // A line whose text is made for this call (a name the caller passed).
+    void madeLine(const char* text) const { trace.traceMade(2, methodName, text); }
     void value(const char* text, jint number) const { trace.trace(2, methodName, text, number); }
 
     // Holders are never read or written through a missing "x", nor when null.

@@ -73,7 +73,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCONN(JNIEnv* env, jo
         QMgrNameField name;
         copyQMgrName(env, qmgrName, name);
         verb.line("Queue manager:");
-        verb.line(name.text);
+        verb.madeLine(name.text);
         ZTLONG hconn = 0;
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
@@ -93,7 +93,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTCONNX(JNIEnv* env, j
         QMgrNameField name;
         copyQMgrName(env, qmgrName, name);
         verb.line("QueueManager:");
-        verb.line(name.text);
+        verb.madeLine(name.text);
         ZTLONG hconn = 0;
         ZTLONG compCode = 0;
         ZTLONG reason = 0;
@@ -118,7 +118,7 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTSESSION__1spiConnect(JNIEnv* env
         QMgrNameField name;
         copyQMgrName(env, qmgrName, name);
         verb.line("QueueManager:");
-        verb.line(name.text);
+        verb.madeLine(name.text);
         verb.value("options:", options);
         verb.line("Attempting to connect for SPI");
         lcno.version = 2;
