@@ -51,5 +51,5 @@ function(zt_bridge_objects name)
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
   target_link_libraries(${name} PUBLIC zt_qm_interface zthost_jni)
-  target_include_directories(${name} PUBLIC ${ZT_NATIVE_DIR} ${JNI_INCLUDE_DIRS})
+  target_include_directories(${name} PUBLIC ${ZT_NATIVE_DIR} ${ZT_JNI_DIR} ${JNI_INCLUDE_DIRS})
 endfunction()

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "ArgumentChecks.h"
 #include "MessageVerbs.h"
 #include "ztm.h"
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "ArgumentChecks.h"
 #include "CheckedJni.h"
 #include "FieldCopy.h"
 #include "FreeDeleter.h"

@@ -6,8 +6,8 @@
 #include <mutex>
 
 #include "CheckedJni.h"
+#include "InternalError.h"
 #include "JavaStrings.h"
-#include "NativeUtil.h"
 
 std::atomic<jclass> NativeTrace::the_class{nullptr};
 jmethodID NativeTrace::IDtrace = nullptr;
@@ -224,7 +224,7 @@ void NativeTrace::fillCache(JNIEnv* env) {
     }
     // Reported outside the lock: the logger is host code too.
     if (probe != 0) {
-        DoException(env, 2, 2195, probe, message);
+        raiseInternalError(env, probe, message);
     }
 }
 

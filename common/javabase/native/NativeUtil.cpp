@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "CheckedJni.h"
+#include "InternalError.h"
 #include "JavaStrings.h"
 #include "NativeTrace.h"
 
@@ -242,18 +243,7 @@ jint* GetIntArrayElements(JNIEnv* env, jintArray array) {
 }
 
 void DoException(JNIEnv* env, int /*compCode*/, int /*reason*/, int probe, const char* message) {
-    // What the failed lookup raised was taken aside by its checked call, so the
-    // logger can be called.
-    LocalRef<jclass> logger(env, jni::findClass(env, "com/zel/ztservices/ZTInternalException"));
-    if (logger.get() != nullptr) {
-        jmethodID log = jni::staticMethodId(env, logger.get(), "logZTInternalException",
-                                            "(ILjava/lang/String;)V");
-        if (log != nullptr) {
-            LocalRef<jstring> text(env, jni::newStringUtf(env, message));
-            jni::callStaticVoidMethod(env, logger.get(), log, static_cast<jint>(probe), text.get());
-        }
-    }
-    throw NativeError();
+    raiseInternalError(env, probe, message);
 }
 
 }  // extern "C"

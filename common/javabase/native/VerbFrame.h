@@ -9,7 +9,6 @@
 
 #include <utility>
 
-#include "ArgumentChecks.h"
 #include "NativeBoundary.h"
 #include "NativePint.h"
 #include "NativeTrace.h"

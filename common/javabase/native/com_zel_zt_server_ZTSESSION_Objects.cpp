@@ -3,6 +3,7 @@
 
 #include "com_zel_zt_server_ZTSESSION.h"
 
+#include "ArgumentChecks.h"
 #include "CheckedJni.h"
 #include "NativeError.h"
 #include "NativeTrace.h"
