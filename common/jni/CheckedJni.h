@@ -12,6 +12,12 @@
 // A caller learns of a failure from the result (null) or from
 // ExceptionStash::raised(). Inside an ExceptionStash::Harmless scope what is
 // taken aside never fails the call (the trace facility, the holder binding).
+//
+// One name, three functions: jni::getIntField here is the checked call (lower
+// camel case, untraced, JNI's argument order after env); ::GetIntField
+// (NativeUtil.h) is the exported helper the converters use (traced, does
+// nothing given a null identifier, its own argument order); env->GetIntField is
+// JNI's, called raw only in this folder.
 #ifndef CHECKED_JNI_H
 #define CHECKED_JNI_H
 

@@ -20,7 +20,12 @@ ZT_EXPORT jmethodID GetMethodID(JNIEnv* env, jclass cls, const char* name, const
 ZT_EXPORT jmethodID GetStaticMethodID(JNIEnv* env, jclass cls, const char* name,
                                       const char* sig);
 
+// Not JNI's functions of the same names (env->GetIntField) nor the checked
+// calls (jni::getIntField): these trace what they read or write and do nothing
+// given a null identifier.
 ZT_EXPORT jint GetIntField(JNIEnv* env, jobject obj, jfieldID id);
+// The setters take the value before the object and identifier: the reverse of
+// JNI's SetIntField(obj, id, value), an exported order that stays.
 ZT_EXPORT void SetIntField(JNIEnv* env, jint value, jobject obj, jfieldID id);
 // The character is widened as a signed 8-bit value.
 ZT_EXPORT void SetCharField(JNIEnv* env, char value, jobject obj, jfieldID id);

@@ -58,7 +58,7 @@ NativeZTMsg2::NativeZTMsg2(JNIEnv* env, jobject message) : env_(env), message_(m
     putApplicationType_ = accessIntField(m, kPutApplicationType, "putApplicationType");
     offset_ = accessIntField(m, kOffset, "offset");
     messageFlags_ = accessIntField(m, kMessageFlags, "messageFlags");
-    version_ = accessIntField(m, kVersion, "version");
+    versionField_ = accessIntField(m, kVersion, "version");
     readCursor_ = accessIntField(m, kReadCursor, "readCursor");
 
     dateText_ = accessByteArrayField(m, kDateText, "dateText");
@@ -88,7 +88,7 @@ NativeZTMsg2::NativeZTMsg2(JNIEnv* env, jobject message) : env_(env), message_(m
     getMessageData_ = m.method(kGetMessageData, "getMessageData", "(Z)[B");
     setMessageData_ = m.method(kSetMessageData, "setMessageData", "([B)V");
 
-    version = getIntValue(version_);
+    version = getIntValue(versionField_);
     if (version > 1) {
         // offset and messageFlags again: the host's message class has always
         // been read this way, and the cache makes the second lookup free.

@@ -35,7 +35,7 @@ private:
     jobject message_;
     jint version = 0;
     jfieldID report_, messageType_, expiry_, feedback_, encoding_, characterSet_, priority_,
-        persistence_, backoutCount_, putApplicationType_, offset_, messageFlags_, version_,
+        persistence_, backoutCount_, putApplicationType_, offset_, messageFlags_, versionField_,
         readCursor_;
     jfieldID dateText_, timeText_, messageId_, correlationId_, accountingToken_, format_,
         replyToQueueName_, replyToQueueManagerName_, userId_, applicationIdData_,

@@ -42,8 +42,8 @@ NativeZTOD::NativeZTOD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_
     trace.entry(clsname, "NativeZTOD");
     LocalRef<jclass> cls(env_, requireObjectClass(env_, descriptor_, "NativeZTOD"));
     Members<kMemberCount> m(env_, members, cls.get());
-    version_ = m.field(kVersion, "Version", "I");
-    version = GetIntField(env_, descriptor_, version_);
+    versionField_ = m.field(kVersion, "Version", "I");
+    version = GetIntField(env_, descriptor_, versionField_);
     objectType_ = m.field(kObjectType, "ObjectType", "I");
     objectName_ = m.field(kObjectName, "ObjectName", kString);
     objectQMgrName_ = m.field(kObjectQMgrName, "ObjectQMgrName", kString);

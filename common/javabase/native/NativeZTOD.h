@@ -25,7 +25,7 @@ private:
 
     JNIEnv* env_;
     jobject descriptor_;
-    jfieldID version_ = nullptr;
+    jfieldID versionField_ = nullptr;
     jfieldID objectType_ = nullptr;
     jfieldID objectName_ = nullptr;
     jfieldID objectQMgrName_ = nullptr;
