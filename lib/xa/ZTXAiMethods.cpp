@@ -35,15 +35,13 @@ MemberCache<kXidMethods> xidClasses;
 // A lookup that fails keeps nothing and leaves the JVM's error pending.
 class XidMethods {
 public:
-    XidMethods(JNIEnv* env, jclass cls) : env_(env), cls_(cls), slots_(xidClasses.find(env, cls))
-    {
+    XidMethods(JNIEnv* env, jclass cls) : env_(env), cls_(cls), slots_(xidClasses.find(env, cls)) {
         // Kept nowhere, with the JVM's error taken aside when no weak
         // reference could be made.
         failed_ = slots_ == nullptr && ExceptionStash::raised(env);
     }
     bool failed() const { return failed_; }
-    jmethodID get(XidMethod slot, const char* name, const char* sig)
-    {
+    jmethodID get(XidMethod slot, const char* name, const char* sig) {
         if (void* id = keptId(slots_, slot)) {
             return static_cast<jmethodID>(id);
         }
@@ -89,9 +87,8 @@ const XidPart kBqual = {
 
 // Copies one part's bytes to dest and stores its length, once the length has
 // passed the XA limit. 0, or -1 after the part's message.
-int copyXidPart(JNIEnv* env, jobject jxid, XidMethods& methods, XidMethod slot,
-                const XidPart& part, long* length, char* dest)
-{
+int copyXidPart(JNIEnv* env, jobject jxid, XidMethods& methods, XidMethod slot, const XidPart& part,
+                long* length, char* dest) {
     jmethodID mid = methods.get(slot, part.method, "()[B");
     if (mid == nullptr) {
         std::fputs(part.noMethod, stderr);
@@ -119,8 +116,7 @@ int copyXidPart(JNIEnv* env, jobject jxid, XidMethods& methods, XidMethod slot,
 
 // A byte part of a record from the queue manager: refused when its length
 // would take the copy outside the record.
-bool partLengthValid(const char* what, long length, long limit)
-{
+bool partLengthValid(const char* what, long length, long limit) {
     if (length < 0 || length > limit) {
         std::fprintf(stderr, "%s length out of range (%ld)\n", what, length);
         return false;
@@ -128,8 +124,7 @@ bool partLengthValid(const char* what, long length, long limit)
     return true;
 }
 
-jbyteArray newByteArray(JNIEnv* env, const char* bytes, long length)
-{
+jbyteArray newByteArray(JNIEnv* env, const char* bytes, long length) {
     jbyteArray array = jni::newByteArray(env, static_cast<jsize>(length));
     if (array != nullptr) {
         jni::fillNewByteArray(env, array, static_cast<jsize>(length),
@@ -140,8 +135,7 @@ jbyteArray newByteArray(JNIEnv* env, const char* bytes, long length)
 
 // One line of bytes, each followed by a blank. A byte is signed: 0x80 and
 // above widen to ffffff80 and so on.
-void printBytes(const char* bytes, long n)
-{
+void printBytes(const char* bytes, long n) {
     for (long i = 0; i < n; ++i) {
         const int widened = static_cast<signed char>(bytes[i]);
         std::printf("%x ", static_cast<unsigned>(widened));
@@ -151,8 +145,7 @@ void printBytes(const char* bytes, long n)
 
 // The flags word is a set of bits: a Java int goes to the entry's long
 // without sign extension, so TMASYNC stays 0x80000000 on 64-bit too.
-long xaFlags(jint flags)
-{
+long xaFlags(jint flags) {
     return static_cast<long>(static_cast<unsigned long>(static_cast<std::uint32_t>(flags)));
 }
 
@@ -160,8 +153,7 @@ using StringEntry = int (*xa_switch_t::*)(char*, int, long);
 using XidEntry = int (*xa_switch_t::*)(XID*, int, long);
 
 jint stringVerb(JNIEnv* env, jstring qmgrName, jint rmid, jint flags, const char* verb,
-                StringEntry entry)
-{
+                StringEntry entry) {
     if (qmgrName == nullptr) {
         std::fprintf(stderr, "%s: qmgrName is null\n", verb);
         return -1;
@@ -178,13 +170,11 @@ jint stringVerb(JNIEnv* env, jstring qmgrName, jint rmid, jint flags, const char
 // itself (nothing the code above raises, but nothing may cross into the JVM)
 // is the same -1 as the natives' own failures.
 template <typename Body>
-jint xaNative(JNIEnv* env, Body&& body)
-{
+jint xaNative(JNIEnv* env, Body&& body) {
     return nativeBoundary(env, body, [] { return jint{-1}; });
 }
 
-jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb, XidEntry entry)
-{
+jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb, XidEntry entry) {
     if (jxid == nullptr) {
         std::fprintf(stderr, "%s: xid is null\n", verb);
         return -1;
@@ -204,12 +194,13 @@ jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb,
 
 // The host's XID class and its constructor, by name. False after the
 // failure's message, or with the JVM's error taken aside.
-bool findXidClass(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor)
-{
+bool findXidClass(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor) {
     cls.reset(jni::findClass(env, "com/zel/zt/ZTXid"));
     if (ExceptionStash::raised(env)) {
         return false;
     }
+    // Null with nothing raised is no JVM's FindClass, but a JNI layer between
+    // (a proxy, an agent) may do it; the line is kept for that case.
     if (cls.get() == nullptr) {
         std::fputs("failed to find ZTXid class\n", stderr);
         return false;
@@ -231,8 +222,7 @@ bool findXidClass(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor)
 // recover that finds both; a recover that cannot fill it looks them up by name.
 class KeptXidClass {
 public:
-    bool find(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor)
-    {
+    bool find(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor) {
         if (jweak kept = class_.load(std::memory_order_acquire)) {
             cls.reset(static_cast<jclass>(jni::newLocalRef(env, kept)));
             if (cls.get() != nullptr) {
@@ -261,16 +251,14 @@ private:
 };
 KeptXidClass keptXidClass;
 
-bool partLengthsValid(const XID& xid)
-{
+bool partLengthsValid(const XID& xid) {
     return partLengthValid("gtrid", xid.gtrid_length, MAXGTRIDSIZE) &&
            partLengthValid("bqual", xid.bqual_length, MAXBQUALSIZE);
 }
 
 // A new host XID holding the record's parts; null after the failure's message,
 // or with the JVM's error taken aside.
-jobject newJavaXid(JNIEnv* env, jclass cls, jmethodID ctor, const XID& xid)
-{
+jobject newJavaXid(JNIEnv* env, jclass cls, jmethodID ctor, const XID& xid) {
     LocalRef<jbyteArray> gtrid(env, newByteArray(env, xid.data, xid.gtrid_length));
     if (gtrid.get() == nullptr) {
         std::fputs("failed to create byte array for gtrid\n", stderr);
@@ -288,8 +276,8 @@ jobject newJavaXid(JNIEnv* env, jclass cls, jmethodID ctor, const XID& xid)
     if (ExceptionStash::raised(env)) {
         return nullptr;
     }
-    jobject result = jni::newObject(env, cls, ctor, static_cast<jint>(xid.formatID), gtrid.get(),
-                                    bqual.get());
+    jobject result =
+        jni::newObject(env, cls, ctor, static_cast<jint>(xid.formatID), gtrid.get(), bqual.get());
     if (ExceptionStash::raised(env)) {
         return nullptr;
     }
@@ -303,8 +291,7 @@ jobject newJavaXid(JNIEnv* env, jclass cls, jmethodID ctor, const XID& xid)
 // One XID a recover returns, as cXidToJava makes it (the same checks and
 // messages in the same order) but with the kept class and constructor, taken
 // into `cls` and `ctor` by the first XID and used by the rest.
-jobject recoveredXidToJava(JNIEnv* env, const XID& xid, LocalRef<jclass>& cls, jmethodID& ctor)
-{
+jobject recoveredXidToJava(JNIEnv* env, const XID& xid, LocalRef<jclass>& cls, jmethodID& ctor) {
     if (!partLengthsValid(xid)) {
         return nullptr;
     }
@@ -318,8 +305,7 @@ jobject recoveredXidToJava(JNIEnv* env, const XID& xid, LocalRef<jclass>& cls, j
 
 extern "C" {
 
-int javaToCxid(JNIEnv* env, jobject jxid, XID* xid)
-{
+int javaToCxid(JNIEnv* env, jobject jxid, XID* xid) {
     // GetObjectClass requires an object; a null one is refused here.
     if (jxid == nullptr) {
         std::fputs("failed to get class of xid (null)\n", stderr);
@@ -353,8 +339,7 @@ int javaToCxid(JNIEnv* env, jobject jxid, XID* xid)
     return 0;
 }
 
-jobject cXidToJava(JNIEnv* env, XID xid)
-{
+jobject cXidToJava(JNIEnv* env, XID xid) {
     if (!partLengthsValid(xid)) {
         return nullptr;
     }
@@ -366,8 +351,7 @@ jobject cXidToJava(JNIEnv* env, XID xid)
     return newJavaXid(env, cls.get(), ctor, xid);
 }
 
-void debugXid(XID* xid)
-{
+void debugXid(XID* xid) {
     if (xid == nullptr) {
         std::printf("xid: null\n");
         std::fflush(stdout);
@@ -390,8 +374,7 @@ void debugXid(XID* xid)
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1open_1N(JNIEnv* env, jclass,
                                                                 jstring qmgrName, jint rmid,
-                                                                jint flags)
-{
+                                                                jint flags) {
     return xaNative(env, [&] {
         return stringVerb(env, qmgrName, rmid, flags, "xa_open()", &xa_switch_t::xa_open_entry);
     });
@@ -399,39 +382,34 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1open_1N(JNIEnv* env, jcl
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1close_1N(JNIEnv* env, jclass,
                                                                  jstring qmgrName, jint rmid,
-                                                                 jint flags)
-{
+                                                                 jint flags) {
     return xaNative(env, [&] {
         return stringVerb(env, qmgrName, rmid, flags, "xa_close()", &xa_switch_t::xa_close_entry);
     });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1start_1N(JNIEnv* env, jclass, jobject xid,
-                                                                 jint rmid, jint flags)
-{
+                                                                 jint rmid, jint flags) {
     return xaNative(env, [&] {
         return xidVerb(env, xid, rmid, flags, "xa_start", &xa_switch_t::xa_start_entry);
     });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1end_1N(JNIEnv* env, jclass, jobject xid,
-                                                               jint rmid, jint flags)
-{
+                                                               jint rmid, jint flags) {
     return xaNative(
         env, [&] { return xidVerb(env, xid, rmid, flags, "xa_end", &xa_switch_t::xa_end_entry); });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1prepare_1N(JNIEnv* env, jclass, jobject xid,
-                                                                   jint rmid, jint flags)
-{
+                                                                   jint rmid, jint flags) {
     return xaNative(env, [&] {
         return xidVerb(env, xid, rmid, flags, "xa_prepare", &xa_switch_t::xa_prepare_entry);
     });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1commit_1N(JNIEnv* env, jclass, jobject xid,
-                                                                  jint rmid, jint flags)
-{
+                                                                  jint rmid, jint flags) {
     return xaNative(env, [&] {
         return xidVerb(env, xid, rmid, flags, "xa_commit", &xa_switch_t::xa_commit_entry);
     });
@@ -439,16 +417,14 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1commit_1N(JNIEnv* env, j
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1rollback_1N(JNIEnv* env, jclass,
                                                                     jobject xid, jint rmid,
-                                                                    jint flags)
-{
+                                                                    jint flags) {
     return xaNative(env, [&] {
         return xidVerb(env, xid, rmid, flags, "xa_rollback", &xa_switch_t::xa_rollback_entry);
     });
 }
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1forget_1N(JNIEnv* env, jclass, jobject xid,
-                                                                  jint rmid, jint flags)
-{
+                                                                  jint rmid, jint flags) {
     return xaNative(env, [&] {
         return xidVerb(env, xid, rmid, flags, "xa_forget", &xa_switch_t::xa_forget_entry);
     });
@@ -456,8 +432,7 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1forget_1N(JNIEnv* env, j
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, jclass,
                                                                    jobjectArray xids, jint rmid,
-                                                                   jint flags)
-{
+                                                                   jint flags) {
     return xaNative(env, [&]() -> jint {
         if (xids == nullptr) {
             std::fputs("xa_recover: xids is null\n", stderr);
