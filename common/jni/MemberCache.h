@@ -45,6 +45,19 @@ void keepId(MemberSlots<N>* slots, size_t slot, void* id) {
     }
 }
 
+// The identifier in `slot`: the kept one, else what `lookup()` finds, kept
+// when found. How a lookup fails is the caller's (the converters' lookups throw,
+// the XID getters' give null).
+template <typename Id, size_t N, typename Lookup>
+Id keptOrFound(MemberSlots<N>* slots, size_t slot, Lookup&& lookup) {
+    if (void* id = keptId(slots, slot)) {
+        return static_cast<Id>(id);
+    }
+    Id id = lookup();
+    keepId(slots, slot, id);
+    return id;
+}
+
 template <size_t N>
 class MemberCache {
 public:

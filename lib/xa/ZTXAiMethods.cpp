@@ -41,13 +41,11 @@ public:
         failed_ = slots_ == nullptr && ExceptionStash::raised(env);
     }
     bool failed() const { return failed_; }
+    // Kept, else looked up as the converters' Members do, but a failure is
+    // null (with the JVM's error taken aside), not a throw.
     jmethodID get(XidMethod slot, const char* name, const char* sig) {
-        if (void* id = keptId(slots_, slot)) {
-            return static_cast<jmethodID>(id);
-        }
-        jmethodID id = jni::methodId(env_, cls_, name, sig);
-        keepId(slots_, slot, id);
-        return id;
+        return keptOrFound<jmethodID>(slots_, slot,
+                                      [&] { return jni::methodId(env_, cls_, name, sig); });
     }
 
 private:

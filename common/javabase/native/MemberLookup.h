@@ -18,21 +18,13 @@ public:
         : env_(env), cls_(cls), slots_(find(env, cache, cls)) {}
 
     jfieldID field(size_t slot, const char* name, const char* sig) {
-        if (void* id = keptId(slots_, slot)) {
-            return static_cast<jfieldID>(id);
-        }
-        jfieldID id = GetFieldID(env_, cls_, name, sig);
-        keepId(slots_, slot, id);
-        return id;
+        return keptOrFound<jfieldID>(slots_, slot,
+                                     [&] { return GetFieldID(env_, cls_, name, sig); });
     }
 
     jmethodID method(size_t slot, const char* name, const char* sig) {
-        if (void* id = keptId(slots_, slot)) {
-            return static_cast<jmethodID>(id);
-        }
-        jmethodID id = GetMethodID(env_, cls_, name, sig);
-        keepId(slots_, slot, id);
-        return id;
+        return keptOrFound<jmethodID>(slots_, slot,
+                                      [&] { return GetMethodID(env_, cls_, name, sig); });
     }
 
 private:
