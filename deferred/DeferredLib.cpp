@@ -25,7 +25,7 @@ void activateMessage(JNIEnv* env, const char* methodName, ZTLONG action, jint hc
         // A key that is missing or shorter than its field would be read past its end.
         requireBytes(verb, key, ZT_MESSAGE_KEY_LENGTH);
         ZTLACT activate = kLactTemplate;
-        ByteArrayElements elements = jni::elements(env, key);
+        ByteArrayElements elements = checked::elements(env, key);
         if (elements.missing()) {
             throw NativeError();
         }

@@ -13,11 +13,11 @@
 // ExceptionStash::raised(). Inside an ExceptionStash::Harmless scope what is
 // taken aside never fails the call (the trace facility, the holder binding).
 //
-// One name, three functions: jni::getIntField here is the checked call (lower
-// camel case, untraced, JNI's argument order after env); ::GetIntField
-// (NativeUtil.h) is the exported helper the converters use (traced, does
-// nothing given a null identifier, its own argument order); env->GetIntField is
-// JNI's, called raw only in this folder.
+// Three functions of one JNI name, told apart by how they are called:
+// checked::getIntField here is the checked call (untraced, JNI's argument order
+// after env); ::GetIntField (NativeUtil.h) is the exported helper the
+// converters use (traced, does nothing given a null identifier, its own
+// argument order); env->GetIntField is JNI's, called raw only in this folder.
 #ifndef CHECKED_JNI_H
 #define CHECKED_JNI_H
 
@@ -28,7 +28,7 @@
 #include "ExceptionStash.h"
 #include "JniGuards.h"
 
-namespace jni {
+namespace checked {
 
 // --- calls that fail with a null result ---------------------------------------
 inline jclass findClass(JNIEnv* env, const char* name) {
@@ -283,15 +283,15 @@ private:
     bool pushed_ = false;
 };
 
-}  // namespace jni
+}  // namespace checked
 
-// A local reference released with jni::releaseLocalRef: left to the frame
+// A local reference released with checked::releaseLocalRef: left to the frame
 // inside a ReleaseFrame, deleted as it ends otherwise.
 template <typename T>
 class FramedRef {
 public:
     FramedRef(JNIEnv* env, T ref) : env_(env), ref_(ref) {}
-    ~FramedRef() { jni::releaseLocalRef(env_, ref_); }
+    ~FramedRef() { checked::releaseLocalRef(env_, ref_); }
     FramedRef(const FramedRef&) = delete;
     FramedRef& operator=(const FramedRef&) = delete;
 

@@ -75,7 +75,7 @@ public:
             if (slots == nullptr) {
                 break;
             }
-            if (jni::isSameObject(env, slots->cls, cls)) {
+            if (checked::isSameObject(env, slots->cls, cls)) {
                 return slots;
             }
         }
@@ -95,10 +95,10 @@ private:
                 free = i;
                 break;
             }
-            if (jni::isSameObject(env, slots->cls, cls)) {
+            if (checked::isSameObject(env, slots->cls, cls)) {
                 return slots;  // added by another thread meanwhile
             }
-            if (cleared < 0 && jni::isSameObject(env, slots->cls, nullptr)) {
+            if (cleared < 0 && checked::isSameObject(env, slots->cls, nullptr)) {
                 cleared = i;
             }
         }
@@ -106,13 +106,13 @@ private:
         if (at < 0) {
             return nullptr;
         }
-        jweak weak = jni::newWeakGlobalRef(env, cls);
+        jweak weak = checked::newWeakGlobalRef(env, cls);
         if (weak == nullptr) {
             return nullptr;
         }
         auto* slots = new (std::nothrow) MemberSlots<N>(weak);
         if (slots == nullptr) {
-            jni::deleteWeakGlobalRef(env, weak);
+            checked::deleteWeakGlobalRef(env, weak);
             return nullptr;
         }
         MemberSlots<N>* replaced = classes_[at].load(std::memory_order_relaxed);
@@ -136,7 +136,7 @@ private:
             id.store(nullptr, std::memory_order_relaxed);
         }
         std::atomic_thread_fence(std::memory_order_seq_cst);
-        jni::deleteWeakGlobalRef(env, slots->cls);
+        checked::deleteWeakGlobalRef(env, slots->cls);
     }
 
     std::atomic<MemberSlots<N>*> classes_[kClasses]{};

@@ -45,7 +45,7 @@ public:
     // null (with the JVM's error taken aside), not a throw.
     jmethodID get(XidMethod slot, const char* name, const char* sig) {
         return keptOrFound<jmethodID>(slots_, slot,
-                                      [&] { return jni::methodId(env_, cls_, name, sig); });
+                                      [&] { return checked::methodId(env_, cls_, name, sig); });
     }
 
 private:
@@ -92,18 +92,19 @@ int copyXidPart(JNIEnv* env, jobject jxid, XidMethods& methods, XidMethod slot, 
         std::fputs(part.noMethod, stderr);
         return -1;
     }
-    LocalRef<jbyteArray> array(env, static_cast<jbyteArray>(jni::callObjectMethod(env, jxid, mid)));
+    LocalRef<jbyteArray> array(env,
+                               static_cast<jbyteArray>(checked::callObjectMethod(env, jxid, mid)));
     if (array.get() == nullptr || ExceptionStash::raised(env)) {
         std::fputs(part.noArray, stderr);
         return -1;
     }
-    jsize n = jni::arrayLength(env, array.get());
+    jsize n = checked::arrayLength(env, array.get());
     if (n > part.limit) {
         std::fprintf(stderr, part.tooBig, static_cast<int>(n));
         return -1;
     }
     *length = n;
-    ByteArrayElements elements = jni::elements(env, array.get());
+    ByteArrayElements elements = checked::elements(env, array.get());
     if (elements.get() == nullptr) {
         std::fputs(part.noElements, stderr);
         return -1;
@@ -123,10 +124,10 @@ bool partLengthValid(const char* what, long length, long limit) {
 }
 
 jbyteArray newByteArray(JNIEnv* env, const char* bytes, long length) {
-    jbyteArray array = jni::newByteArray(env, static_cast<jsize>(length));
+    jbyteArray array = checked::newByteArray(env, static_cast<jsize>(length));
     if (array != nullptr) {
-        jni::fillNewByteArray(env, array, static_cast<jsize>(length),
-                              reinterpret_cast<const jbyte*>(bytes));
+        checked::fillNewByteArray(env, array, static_cast<jsize>(length),
+                                  reinterpret_cast<const jbyte*>(bytes));
     }
     return array;
 }
@@ -156,7 +157,7 @@ jint stringVerb(JNIEnv* env, jstring qmgrName, jint rmid, jint flags, const char
         std::fprintf(stderr, "%s: qmgrName is null\n", verb);
         return -1;
     }
-    StringChars chars = jni::utfChars(env, qmgrName);
+    StringChars chars = checked::utfChars(env, qmgrName);
     if (chars.get() == nullptr) {
         std::fprintf(stderr, "%s: failed to get string from qmgrName\n", verb);
         return -1;
@@ -184,7 +185,7 @@ jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb,
         std::fprintf(stderr, "%s: failed to convert xid\n", verb);
         return rc;
     }
-    if (jni::failedSoFar(env)) {
+    if (checked::failedSoFar(env)) {
         return -1;
     }
     return (swch->*entry)(&xid, rmid, xaFlags(flags));
@@ -193,7 +194,7 @@ jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb,
 // The host's XID class and its constructor, by name. False after the
 // failure's message, or with the JVM's error taken aside.
 bool findXidClass(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor) {
-    cls.reset(jni::findClass(env, "com/zel/zt/ZTXid"));
+    cls.reset(checked::findClass(env, "com/zel/zt/ZTXid"));
     if (ExceptionStash::raised(env)) {
         return false;
     }
@@ -203,7 +204,7 @@ bool findXidClass(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor) {
         std::fputs("failed to find ZTXid class\n", stderr);
         return false;
     }
-    ctor = jni::methodId(env, cls.get(), "<init>", "(I[B[B)V");
+    ctor = checked::methodId(env, cls.get(), "<init>", "(I[B[B)V");
     if (ExceptionStash::raised(env)) {
         return false;
     }
@@ -222,7 +223,7 @@ class KeptXidClass {
 public:
     bool find(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor) {
         if (jweak kept = class_.load(std::memory_order_acquire)) {
-            cls.reset(static_cast<jclass>(jni::newLocalRef(env, kept)));
+            cls.reset(static_cast<jclass>(checked::newLocalRef(env, kept)));
             if (cls.get() != nullptr) {
                 ctor = ctor_;
                 return true;
@@ -234,7 +235,7 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         if (class_.load(std::memory_order_relaxed) == nullptr) {
             ExceptionStash::Harmless harmless;
-            if (jweak weak = jni::newWeakGlobalRef(env, cls.get())) {
+            if (jweak weak = checked::newWeakGlobalRef(env, cls.get())) {
                 ctor_ = ctor;
                 class_.store(weak, std::memory_order_release);
             }
@@ -274,8 +275,8 @@ jobject newJavaXid(JNIEnv* env, jclass cls, jmethodID ctor, const XID& xid) {
     if (ExceptionStash::raised(env)) {
         return nullptr;
     }
-    jobject result =
-        jni::newObject(env, cls, ctor, static_cast<jint>(xid.formatID), gtrid.get(), bqual.get());
+    jobject result = checked::newObject(env, cls, ctor, static_cast<jint>(xid.formatID),
+                                        gtrid.get(), bqual.get());
     if (ExceptionStash::raised(env)) {
         return nullptr;
     }
@@ -309,7 +310,7 @@ int javaToCxid(JNIEnv* env, jobject jxid, XID* xid) {
         std::fputs("failed to get class of xid (null)\n", stderr);
         return -1;
     }
-    LocalRef<jclass> cls(env, jni::objectClass(env, jxid));
+    LocalRef<jclass> cls(env, checked::objectClass(env, jxid));
     XidMethods methods(env, cls.get());
     if (methods.failed()) {
         std::fputs("failed to keep the class of xid\n", stderr);
@@ -320,7 +321,7 @@ int javaToCxid(JNIEnv* env, jobject jxid, XID* xid) {
         std::fputs("failed to get methodID for xid.getFormatId()\n", stderr);
         return -1;
     }
-    xid->formatID = jni::callIntMethod(env, jxid, getFormatId);
+    xid->formatID = checked::callIntMethod(env, jxid, getFormatId);
     if (ExceptionStash::raised(env)) {
         // No line end: the verb's own message follows on the same line.
         std::fputs("call to getFormatId failed", stderr);
@@ -436,7 +437,7 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, 
             std::fputs("xa_recover: xids is null\n", stderr);
             return -1;
         }
-        jsize count = jni::arrayLength(env, xids);
+        jsize count = checked::arrayLength(env, xids);
         // At least one record, so an empty array still reaches the entry, with
         // count 0, whatever the allocator does with a request for nothing.
         XidBuffer buffer(static_cast<XID*>(
@@ -465,7 +466,7 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, 
                 std::fputs("failed to create java xid\n", stderr);
                 return XAER_RMERR;
             }
-            jni::setObjectArrayElement(env, xids, i, jxid.get());
+            checked::setObjectArrayElement(env, xids, i, jxid.get());
             if (ExceptionStash::raised(env)) {
                 return -1;
             }

@@ -64,12 +64,12 @@ TEST(Boundary, ARaisedCallIsTakenAsideFailsTheCallAndIsRaisedAtReturn) {
         nativeBoundary(
             e,
             [&] {
-                EXPECT_EQ(jni::findClass(e, kMissing), nullptr);
+                EXPECT_EQ(checked::findClass(e, kMissing), nullptr);
                 EXPECT_FALSE(e->ExceptionCheck()) << "left pending";
                 raisedInside = ExceptionStash::raised(e);
                 // Later calls run normally; a second error is a consequence.
-                found = jni::findClass(e, "java/lang/String");
-                EXPECT_EQ(jni::findClass(e, "zt/no/Other"), nullptr);
+                found = checked::findClass(e, "java/lang/String");
+                EXPECT_EQ(checked::findClass(e, "zt/no/Other"), nullptr);
             },
             [] {});
     });
@@ -90,11 +90,11 @@ TEST(Boundary, WhatAHarmlessScopeTakesAsideIsRaisedButFailsNothing) {
             [&] {
                 {
                     ExceptionStash::Harmless harmless;
-                    EXPECT_EQ(jni::findClass(e, kMissing), nullptr);
+                    EXPECT_EQ(checked::findClass(e, kMissing), nullptr);
                 }
                 raisedAfterHarmless = ExceptionStash::raised(e);
                 // Outside the scope the same failure counts.
-                EXPECT_EQ(jni::findClass(e, "zt/no/Other"), nullptr);
+                EXPECT_EQ(checked::findClass(e, "zt/no/Other"), nullptr);
                 raisedAfterFailure = ExceptionStash::raised(e);
             },
             [] {});
@@ -121,7 +121,7 @@ TEST(Boundary, ANativeCalledInsideAHarmlessScopeIsACallOfItsOwn) {
                 nativeBoundary(
                     e,
                     [&] {
-                        EXPECT_EQ(jni::findClass(e, kMissing), nullptr);
+                        EXPECT_EQ(checked::findClass(e, kMissing), nullptr);
                         innerRaised = ExceptionStash::raised(e);
                     },
                     [] {});
@@ -143,7 +143,7 @@ TEST(Boundary, OutsideANativeAnErrorStaysPendingAndCounts) {
     JNIEnv* e = env();
     bool raised = false;
     callNative([&] {
-        EXPECT_EQ(jni::findClass(e, kMissing), nullptr);
+        EXPECT_EQ(checked::findClass(e, kMissing), nullptr);
         EXPECT_TRUE(e->ExceptionCheck());
         raised = ExceptionStash::raised(e);
     });
@@ -167,12 +167,12 @@ TEST(CheckedCalls, AFailedHostMethodIsTestedWhateverItReturnsAndNothingIsAddedWh
             e,
             [&] {
                 const int before = proxy.count(Fn::ExceptionCheck);
-                LocalRef<jclass> cls(e, jni::findClass(e, "java/lang/String"));
-                LocalRef<jbyteArray> array(e, jni::newByteArray(e, 4));
-                StringChars chars = jni::utfChars(e, five);
+                LocalRef<jclass> cls(e, checked::findClass(e, "java/lang/String"));
+                LocalRef<jbyteArray> array(e, checked::newByteArray(e, 4));
+                StringChars chars = checked::utfChars(e, five);
                 EXPECT_STREQ(chars.get(), "5");
                 checksWhenWell = proxy.count(Fn::ExceptionCheck) - before;
-                jni::callIntMethod(e, bad, codePointAt, jint{5});
+                checked::callIntMethod(e, bad, codePointAt, jint{5});
                 raised = ExceptionStash::raised(e);
             },
             [] {});
@@ -192,9 +192,9 @@ TEST(CheckedCalls, GuardsReleaseWhatTheyWereLentOnEveryPathOut) {
         nativeBoundary(
             e,
             [&] {
-                StringChars chars = jni::utfChars(e, text);
-                ByteArrayElements elements = jni::elements(e, bytes);
-                ByteArrayElements none = jni::elements(e, static_cast<jbyteArray>(nullptr));
+                StringChars chars = checked::utfChars(e, text);
+                ByteArrayElements elements = checked::elements(e, bytes);
+                ByteArrayElements none = checked::elements(e, static_cast<jbyteArray>(nullptr));
                 EXPECT_FALSE(none.missing());
                 EXPECT_EQ(none.get(), nullptr);
                 elements.get()[0] = 9;  // never copied back

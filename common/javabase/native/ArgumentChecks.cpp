@@ -6,7 +6,8 @@
 
 void requireArrayHolds(const Verb& verb, jarray array, jint count) {
     const bool holds =
-        count >= 0 && (array == nullptr ? count == 0 : count <= jni::arrayLength(verb.env, array));
+        count >= 0 &&
+        (array == nullptr ? count == 0 : count <= checked::arrayLength(verb.env, array));
     if (!holds) {
         verb.value("***********Length larger than its array", count);
         throw NativeError();

@@ -18,13 +18,13 @@ void copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, 
     if (id == nullptr) {
         return;
     }
-    FramedRef<jstring> string(env, static_cast<jstring>(jni::getObjectField(env, obj, id)));
+    FramedRef<jstring> string(env, static_cast<jstring>(checked::getObjectField(env, obj, id)));
     if (string.get() == nullptr) {
         return;
     }
     // Modified UTF-8 takes up to three bytes a character and holds no NUL
     // byte: written into zeroed memory, its length is where the zeros begin.
-    const jsize length = jni::stringLength(env, string.get());
+    const jsize length = checked::stringLength(env, string.get());
     const size_t room = 3 * static_cast<size_t>(length) + 1;
     char small[3 * kStackCharacters + 1];
     std::vector<char> large;
@@ -34,7 +34,7 @@ void copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, 
         bytes = large.data();
     }
     std::memset(bytes, 0, room);
-    jni::stringUtfPrefix(env, string.get(), length, bytes);
+    checked::stringUtfPrefix(env, string.get(), length, bytes);
     // As ZTCopyString: with its NUL when shorter than the field, cut to the
     // width with no NUL otherwise.
     const size_t size = std::strlen(bytes);
@@ -46,14 +46,16 @@ void copyByteArrayRegion(JNIEnv* env, jobject obj, jfieldID id, void* destinatio
     if (id == nullptr) {
         return;
     }
-    FramedRef<jbyteArray> array(env, static_cast<jbyteArray>(jni::getObjectField(env, obj, id)));
+    FramedRef<jbyteArray> array(env,
+                                static_cast<jbyteArray>(checked::getObjectField(env, obj, id)));
     if (array.get() == nullptr) {
         return;
     }
     // As ZTCopyByteArray: min(array length, width) bytes.
-    const jsize count = std::max<jsize>(0, std::min<jsize>(jni::arrayLength(env, array.get()), width));
+    const jsize count =
+        std::max<jsize>(0, std::min<jsize>(checked::arrayLength(env, array.get()), width));
     if (count > 0) {
-        jni::byteArrayPrefix(env, array.get(), count, static_cast<jbyte*>(destination));
+        checked::byteArrayPrefix(env, array.get(), count, static_cast<jbyte*>(destination));
     }
 }
 
@@ -63,11 +65,11 @@ jclass requireObjectClass(JNIEnv* env, jobject obj, const char* what) {
         trace.trace(2, what, "***********Null object");
         throw NativeError();
     }
-    return jni::objectClass(env, obj);
+    return checked::objectClass(env, obj);
 }
 
 void requireRecords(JNIEnv* env, jobjectArray array, jint count, const char* field) {
-    if (array == nullptr || jni::arrayLength(env, array) < count) {
+    if (array == nullptr || checked::arrayLength(env, array) < count) {
         NativeTrace trace(env);
         trace.trace(2, field, "***********Too few records");
         DoException(env, 2, 2195, 103, field);

@@ -72,7 +72,7 @@ bool isModifiedUtf8(const char* bytes) {
 
 jstring newJavaString(JNIEnv* env, const char* bytes) {
     if (isModifiedUtf8(bytes)) {
-        return jni::newStringUtf(env, bytes);
+        return checked::newStringUtf(env, bytes);
     }
     auto p = reinterpret_cast<const unsigned char*>(bytes);
     std::vector<jchar> chars;
@@ -99,5 +99,5 @@ jstring newJavaString(JNIEnv* env, const char* bytes) {
         }
         p += n;
     }
-    return jni::newString(env, chars.data(), static_cast<jsize>(chars.size()));
+    return checked::newString(env, chars.data(), static_cast<jsize>(chars.size()));
 }

@@ -52,7 +52,7 @@ public:
     explicit ElementMembers(JNIEnv* env) : env_(env) {}
     ~ElementMembers() {
         if (last_ != nullptr) {
-            jni::deleteGlobalRef(env_, last_);
+            checked::deleteGlobalRef(env_, last_);
         }
     }
     ElementMembers(const ElementMembers&) = delete;
@@ -62,17 +62,17 @@ public:
     template <typename Resolve>
     Ids of(jobject element, const char* what, Resolve&& resolve) {
         FramedRef<jclass> cls(env_, requireObjectClass(env_, element, what));
-        if (last_ != nullptr && jni::isSameObject(env_, cls.get(), last_)) {
+        if (last_ != nullptr && checked::isSameObject(env_, cls.get(), last_)) {
             return ids_;
         }
         const Ids ids = resolve(cls.get());
         if (last_ != nullptr) {
-            jni::deleteGlobalRef(env_, last_);
+            checked::deleteGlobalRef(env_, last_);
         }
         // Not kept when no reference can be had: the next element resolves
         // its class again.
         ExceptionStash::Harmless harmless;
-        last_ = static_cast<jclass>(jni::newGlobalRef(env_, cls.get()));
+        last_ = static_cast<jclass>(checked::newGlobalRef(env_, cls.get()));
         ids_ = ids;
         return ids;
     }
@@ -90,16 +90,16 @@ constexpr jint kElementsPerFrame = 32;
 constexpr jint kElementFrameRefs = 8 * kElementsPerFrame;
 
 // Calls each(i, element) for the first `count` elements of `array`, in local
-// frames of kElementsPerFrame elements (jni::ReleaseFrame); the element's
+// frames of kElementsPerFrame elements (checked::ReleaseFrame); the element's
 // reference is left to the frame.
 template <typename Each>
 void forEachElement(JNIEnv* env, jobjectArray array, jint count, Each&& each) {
-    jni::ReleaseFrame frame(env, kElementFrameRefs);
+    checked::ReleaseFrame frame(env, kElementFrameRefs);
     for (jint i = 0; i < count; ++i) {
         if (i != 0 && i % kElementsPerFrame == 0) {
             frame.renew();
         }
-        FramedRef<jobject> element(env, jni::arrayElement(env, array, i));
+        FramedRef<jobject> element(env, checked::arrayElement(env, array, i));
         each(i, element.get());
     }
 }

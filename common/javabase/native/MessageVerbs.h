@@ -110,7 +110,7 @@ template <typename Descriptor, typename Target, typename Call>
 void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions, jint dataLength,
                 jbyteArray data, Call&& call) {
     JNIEnv* env = verb.env;
-    jni::ReleaseFrame frame(env, kVerbFrameRefs);
+    checked::ReleaseFrame frame(env, kVerbFrameRefs);
     requireBytes(verb, data, dataLength);
     NativeZTPMO pmo(env, putOptions);
     ZTPMO pmoRecord;
@@ -121,7 +121,7 @@ void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions,
     descriptor.forPut(&mdRecord, pmoRecord.options);
     MessageBuffer bytes(dataLength);
     jbyte* in = requireBuffer(verb, bytes);
-    jni::getByteArrayRegion(env, data, 0, dataLength, in);
+    checked::getByteArrayRegion(env, data, 0, dataLength, in);
     ZTLONG compCode = 0;
     ZTLONG reason = 0;
     verb.beforeCall();
@@ -139,7 +139,7 @@ template <typename Descriptor>
 void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getOptions,
                 jint bufferLength, jbyteArray buffer, jobject dataLengthH) {
     JNIEnv* env = verb.env;
-    jni::ReleaseFrame frame(env, kVerbFrameRefs);
+    checked::ReleaseFrame frame(env, kVerbFrameRefs);
     requireBytes(verb, buffer, bufferLength);
     MessageBuffer bytes(bufferLength);
     jbyte* out = requireBuffer(verb, bytes);
@@ -160,7 +160,7 @@ void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getO
         descriptor.afterGet(&mdRecord);
         const jint received = std::max<jint>(0, std::min<jint>(dataLength, bufferLength));
         if (received > 0) {
-            jni::setByteArrayRegion(env, buffer, 0, received, out);
+            checked::setByteArrayRegion(env, buffer, 0, received, out);
         }
         verb.set(dataLengthH, dataLength);
     });

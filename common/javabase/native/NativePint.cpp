@@ -19,7 +19,7 @@ NativePint::NativePint(JNIEnv* env) {
     trace.entry(clsname, "NativePint");
     xFieldID = boundX.load(std::memory_order_relaxed);
     if (xFieldID == nullptr) {
-        LocalRef<jclass> cls(env, jni::findClass(env, "com/zel/zt/Pint"));
+        LocalRef<jclass> cls(env, checked::findClass(env, "com/zel/zt/Pint"));
         if (cls.get() == nullptr) {
             DoException(env, 2, 2195, 102, "com/zel/zt/Pint");
         }
@@ -27,7 +27,7 @@ NativePint::NativePint(JNIEnv* env) {
         // nor written, and the verb itself goes on.
         {
             ExceptionStash::Harmless harmless;
-            xFieldID = jni::fieldId(env, cls.get(), "x", "I");
+            xFieldID = checked::fieldId(env, cls.get(), "x", "I");
         }
         if (xFieldID != nullptr) {
             boundX.store(xFieldID, std::memory_order_relaxed);

@@ -34,7 +34,7 @@ public:
     LineString(JNIEnv* env, jstring string, bool made) : env_(env), string_(string), made_(made) {}
     ~LineString() {
         if (made_ && string_ != nullptr) {
-            jni::deleteLocalRef(env_, string_);
+            checked::deleteLocalRef(env_, string_);
         }
     }
     LineString(LineString&& other) noexcept
@@ -119,7 +119,7 @@ private:
             if (copy == nullptr) {
                 return made;
             }
-            auto global = static_cast<jstring>(jni::newGlobalRef(env, made.get()));
+            auto global = static_cast<jstring>(checked::newGlobalRef(env, made.get()));
             if (global == nullptr) {
                 std::free(copy);
                 return made;
@@ -195,12 +195,12 @@ void NativeTrace::fillCache(JNIEnv* env) {
         if (the_class.load(std::memory_order_acquire) != nullptr) {
             return;
         }
-        jclass cls = jni::findClass(env, kTraceClass);
+        jclass cls = checked::findClass(env, kTraceClass);
         if (cls == nullptr) {
             probe = 102;
             message = kTraceClass;
         } else {
-            jmethodID isOnId = jni::staticMethodId(env, cls, "isOn", "()Z");
+            jmethodID isOnId = checked::staticMethodId(env, cls, "isOn", "()Z");
             if (isOnId == nullptr) {
                 probe = 104;
                 message = "isOn";
@@ -209,17 +209,17 @@ void NativeTrace::fillCache(JNIEnv* env) {
                 jboolean on = JNI_FALSE;
                 {
                     ExceptionStash::Harmless harmless;
-                    on = jni::callStaticBooleanMethod(env, cls, isOnId);
+                    on = checked::callStaticBooleanMethod(env, cls, isOnId);
                 }
                 traceflag.store(on ? 1 : 0, std::memory_order_relaxed);
-                auto global = static_cast<jclass>(jni::newGlobalRef(env, cls));
+                auto global = static_cast<jclass>(checked::newGlobalRef(env, cls));
                 IDentry = optionalStaticMethod(env, global, "entry", kTwoStrings);
                 IDexit = optionalStaticMethod(env, global, "exit", kTwoStrings);
                 IDtrace1 = optionalStaticMethod(env, global, "trace", kTwoStrings);
                 IDtrace2 = optionalStaticMethod(env, global, "trace", kLevelAndTwoStrings);
                 the_class.store(global, std::memory_order_release);
             }
-            jni::deleteLocalRef(env, cls);
+            checked::deleteLocalRef(env, cls);
         }
     }
     // Reported outside the lock: the logger is host code too.
@@ -234,7 +234,7 @@ void NativeTrace::UpdateTraceFlag() {
         return;
     }
     ExceptionStash::Harmless harmless;
-    jboolean on = jni::callStaticBooleanMethod(env_, cls, IDtrace);
+    jboolean on = checked::callStaticBooleanMethod(env_, cls, IDtrace);
     traceflag.store(on ? 1 : 0, std::memory_order_relaxed);
 }
 
@@ -295,8 +295,9 @@ void NativeTrace::callHost(jmethodID method, const char* first, const char* seco
         return;
     }
     if (level != nullptr) {
-        jni::callStaticVoidMethod(env_, cls, method, static_cast<jint>(*level), a.get(), b.get());
+        checked::callStaticVoidMethod(env_, cls, method, static_cast<jint>(*level), a.get(),
+                                      b.get());
     } else {
-        jni::callStaticVoidMethod(env_, cls, method, a.get(), b.get());
+        checked::callStaticVoidMethod(env_, cls, method, a.get(), b.get());
     }
 }

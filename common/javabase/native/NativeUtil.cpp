@@ -18,7 +18,7 @@ void traceFirstBytes(JNIEnv* env, NativeTrace& trace, jbyteArray array, const jb
         return;
     }
     static const char* const labels[] = {"Byte 0", "Byte 1", "Byte 2"};
-    jsize length = jni::arrayLength(env, array);
+    jsize length = checked::arrayLength(env, array);
     for (jsize i = 0; i < 3 && i < length; ++i) {
         trace.trace(2, "GetByteArrayField", labels[i], static_cast<unsigned char>(bytes[i]));
     }
@@ -35,19 +35,19 @@ bool holdsAsciiText(JNIEnv* env, jobject obj, jfieldID id, const char* text, siz
             return false;
         }
     }
-    FramedRef<jstring> held(env, static_cast<jstring>(jni::getObjectField(env, obj, id)));
+    FramedRef<jstring> held(env, static_cast<jstring>(checked::getObjectField(env, obj, id)));
     if (held.get() == nullptr ||
-        jni::stringLength(env, held.get()) != static_cast<jsize>(length)) {
+        checked::stringLength(env, held.get()) != static_cast<jsize>(length)) {
         return false;
     }
     // Room for three bytes a character: the region is written whatever it holds.
     char bytes[3 * kStringFieldMax + 1];
-    jni::stringUtfPrefix(env, held.get(), static_cast<jsize>(length), bytes);
+    checked::stringUtfPrefix(env, held.get(), static_cast<jsize>(length), bytes);
     return std::memcmp(bytes, text, length) == 0;
 }
 
 bool hasElement(JNIEnv* env, jarray array) {
-    return jni::arrayLength(env, array) > 0;
+    return checked::arrayLength(env, array) > 0;
 }
 
 // A lookup that found nothing traces the name it missed and ends in DoException.
@@ -67,27 +67,27 @@ extern "C" {
 
 jfieldID GetFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    return requireFound(env, trace, jni::fieldId(env, cls, name, sig), "GetFieldID",
+    return requireFound(env, trace, checked::fieldId(env, cls, name, sig), "GetFieldID",
                         "***********Cant find Field ", name, 103);
 }
 
 jmethodID GetMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    return requireFound(env, trace, jni::methodId(env, cls, name, sig), "GetMethodID",
+    return requireFound(env, trace, checked::methodId(env, cls, name, sig), "GetMethodID",
                         "***********Cant find Method ", name, 104);
 }
 
 jmethodID GetStaticMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
     NativeTrace trace(env);
-    return requireFound(env, trace, jni::staticMethodId(env, cls, name, sig), "GetStaticMethodID",
-                        "***********Cant find Method ", name, 104);
+    return requireFound(env, trace, checked::staticMethodId(env, cls, name, sig),
+                        "GetStaticMethodID", "***********Cant find Method ", name, 104);
 }
 
 jint GetIntField(JNIEnv* env, jobject obj, jfieldID id) {
     NativeTrace trace(env);
     jint value = 0;
     if (id != nullptr) {
-        value = jni::getIntField(env, obj, id);
+        value = checked::getIntField(env, obj, id);
     }
     trace.trace(2, "GetIntField", "Int field:", value);
     return value;
@@ -98,7 +98,7 @@ void SetIntField(JNIEnv* env, jint value, jobject obj, jfieldID id) {
     if (id == nullptr) {
         return;
     }
-    jni::setIntField(env, obj, id, value);
+    checked::setIntField(env, obj, id, value);
     trace.trace(2, "SetIntField", "Int field:", value);
 }
 
@@ -108,7 +108,7 @@ void SetCharField(JNIEnv* env, char value, jobject obj, jfieldID id) {
         return;
     }
     const auto widened = static_cast<signed char>(value);
-    jni::setCharField(env, obj, id, static_cast<jchar>(static_cast<jshort>(widened)));
+    checked::setCharField(env, obj, id, static_cast<jchar>(static_cast<jshort>(widened)));
     trace.trace(2, "SetCharField", "Int field:", widened);
 }
 
@@ -131,9 +131,9 @@ void SetStringField(JNIEnv* env, const char* source, int length, jobject obj, jf
     }
     jstring string = newJavaString(env, buffer);
     if (string != nullptr && id != nullptr) {
-        jni::setObjectField(env, obj, id, string);
+        checked::setObjectField(env, obj, id, string);
     }
-    jni::releaseLocalRef(env, string);
+    checked::releaseLocalRef(env, string);
 }
 
 const char* GetStringField(JNIEnv* env, jobject obj, jfieldID id, jstring* string) {
@@ -142,9 +142,9 @@ const char* GetStringField(JNIEnv* env, jobject obj, jfieldID id, jstring* strin
     if (id == nullptr || string == nullptr) {
         return nullptr;
     }
-    *string = static_cast<jstring>(jni::getObjectField(env, obj, id));
+    *string = static_cast<jstring>(checked::getObjectField(env, obj, id));
     if (*string != nullptr) {
-        chars = jni::stringUtfChars(env, *string);
+        chars = checked::stringUtfChars(env, *string);
     } else {
         trace.trace(2, "GetStringField", "Cant find fieldValue");
     }
@@ -157,7 +157,7 @@ const char* GetStringField(JNIEnv* env, jobject obj, jfieldID id, jstring* strin
 void ZTCopyString(JNIEnv* env, jstring string, const char* chars, char* destination,
                   int length) {
     if (chars == nullptr) {
-        jni::deleteLocalRef(env, string);
+        checked::deleteLocalRef(env, string);
         return;
     }
     // Modified UTF-8 holds no NUL byte, so strlen is the string's byte length.
@@ -168,8 +168,8 @@ void ZTCopyString(JNIEnv* env, jstring string, const char* chars, char* destinat
     } else {
         std::memcpy(destination, chars, size + 1);
     }
-    jni::releaseStringUtfChars(env, string, chars);
-    jni::deleteLocalRef(env, string);
+    checked::releaseStringUtfChars(env, string, chars);
+    checked::deleteLocalRef(env, string);
 }
 
 jbyte* GetByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray* array) {
@@ -178,9 +178,9 @@ jbyte* GetByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray* arra
     if (id == nullptr || array == nullptr) {
         return nullptr;
     }
-    *array = static_cast<jbyteArray>(jni::getObjectField(env, obj, id));
+    *array = static_cast<jbyteArray>(checked::getObjectField(env, obj, id));
     if (*array != nullptr) {
-        elements = jni::byteArrayElements(env, *array);
+        elements = checked::byteArrayElements(env, *array);
     } else {
         trace.trace(2, "GetByteArrayField", "Cant find fieldValue");
     }
@@ -193,29 +193,29 @@ jbyte* GetByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray* arra
 void ZTCopyByteArray(JNIEnv* env, jbyteArray array, jbyte* elements, void* destination,
                      int length) {
     if (elements == nullptr) {
-        jni::deleteLocalRef(env, array);
+        checked::deleteLocalRef(env, array);
         return;
     }
-    const jsize available = jni::arrayLength(env, array);
+    const jsize available = checked::arrayLength(env, array);
     const jsize count = std::max<jsize>(0, std::min<jsize>(available, length));
     std::memcpy(destination, elements, static_cast<size_t>(count));
-    jni::releaseByteArrayElements(env, array, elements);
-    jni::deleteLocalRef(env, array);
+    checked::releaseByteArrayElements(env, array, elements);
+    checked::deleteLocalRef(env, array);
 }
 
 void SetByteArrayField(JNIEnv* env, const void* source, int length, jobject obj, jfieldID id) {
     if (source == nullptr || length < 0) {
         return;
     }
-    jbyteArray array = jni::newByteArray(env, length);
+    jbyteArray array = checked::newByteArray(env, length);
     if (array == nullptr) {
         return;
     }
-    jni::fillNewByteArray(env, array, length, static_cast<const jbyte*>(source));
+    checked::fillNewByteArray(env, array, length, static_cast<const jbyte*>(source));
     if (id != nullptr) {
-        jni::setObjectField(env, obj, id, array);
+        checked::setObjectField(env, obj, id, array);
     }
-    jni::releaseLocalRef(env, array);
+    checked::releaseLocalRef(env, array);
 }
 
 jbyte* GetByteArrayElements(JNIEnv* env, jbyteArray array) {
@@ -223,7 +223,7 @@ jbyte* GetByteArrayElements(JNIEnv* env, jbyteArray array) {
     if (array == nullptr) {
         return nullptr;
     }
-    jbyte* elements = jni::byteArrayElements(env, array);
+    jbyte* elements = checked::byteArrayElements(env, array);
     if (elements != nullptr && NativeTrace::isOn() && hasElement(env, array)) {
         trace.trace(2, "GetByteArrayElements", "Byte 0", elements[0]);
     }
@@ -235,7 +235,7 @@ jint* GetIntArrayElements(JNIEnv* env, jintArray array) {
     if (array == nullptr) {
         return nullptr;
     }
-    jint* elements = jni::intArrayElements(env, array);
+    jint* elements = checked::intArrayElements(env, array);
     if (elements != nullptr && NativeTrace::isOn() && hasElement(env, array)) {
         trace.trace(2, "GetIntArrayElements", "Byte 0", elements[0]);
     }

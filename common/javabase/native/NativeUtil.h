@@ -21,7 +21,7 @@ ZT_EXPORT jmethodID GetStaticMethodID(JNIEnv* env, jclass cls, const char* name,
                                       const char* sig);
 
 // Not JNI's functions of the same names (env->GetIntField) nor the checked
-// calls (jni::getIntField): these trace what they read or write and do nothing
+// calls (checked::getIntField): these trace what they read or write and do nothing
 // given a null identifier.
 ZT_EXPORT jint GetIntField(JNIEnv* env, jobject obj, jfieldID id);
 // The setters take the value before the object and identifier: the reverse of

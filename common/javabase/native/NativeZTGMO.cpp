@@ -27,7 +27,7 @@ NativeZTGMO::NativeZTGMO(JNIEnv* env, jobject options) : env_(env), options_(opt
     jclass c = cls.get();
     Members<kMemberCount> m(env_, members, c);
     jmethodID getVersion = m.method(kGetVersion, "getVersion", "()I");
-    version = jni::callIntMethod(env_, options_, getVersion);
+    version = checked::callIntMethod(env_, options_, getVersion);
     optionsField_ = m.field(kOptions, "options", "I");
     waitInterval_ = m.field(kWaitInterval, "waitInterval", "I");
     resolvedQueueName_ = m.field(kResolvedQueueName, "resolvedQueueName", "Ljava/lang/String;");
@@ -67,7 +67,7 @@ void NativeZTGMO::SetJavaZTGMO(ZTGMO gmo) {
     // No exit line on this path, on purpose: with read-back off the host's
     // trace has always shown this entry alone, and the host relies on its
     // trace reading as before.
-    if (jni::getBooleanField(env_, options_, noReadBack_)) {
+    if (checked::getBooleanField(env_, options_, noReadBack_)) {
         return;
     }
     SetStringField(env_, gmo.resolvedQueueName, sizeof gmo.resolvedQueueName, options_,

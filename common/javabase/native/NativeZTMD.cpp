@@ -43,7 +43,7 @@ NativeZTMD::NativeZTMD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_
     jclass c = cls.get();
     Members<kMemberCount> m(env_, members, c);
     jmethodID getVersion = m.method(kGetVersion, "getVersion", "()I");
-    version = jni::callIntMethod(env_, descriptor_, getVersion);
+    version = checked::callIntMethod(env_, descriptor_, getVersion);
     report_ = m.field(kReport, "report", "I");
     messageType_ = m.field(kMessageType, "messageType", "I");
     expiry_ = m.field(kExpiry, "expiry", "I");
@@ -188,15 +188,15 @@ void NativeZTMD::SetJavaZTMD(ZTMD md) {
 
     const char* date = md.putDate;
     const char* time = md.putTime;
-    jni::callVoidMethod(env_, d, setDateAndTime_,
-                        static_cast<jint>(1000 * digit(date, 0) + 100 * digit(date, 1) +
-                                          10 * digit(date, 2) + digit(date, 3)),
-                        static_cast<jint>(10 * digit(date, 4) + digit(date, 5)),
-                        static_cast<jint>(10 * digit(date, 6) + digit(date, 7)),
-                        static_cast<jint>(10 * digit(time, 0) + digit(time, 1)),
-                        static_cast<jint>(10 * digit(time, 2) + digit(time, 3)),
-                        static_cast<jint>(10 * digit(time, 4) + digit(time, 5)),
-                        static_cast<jint>(100 * digit(time, 6) + 10 * digit(time, 7)));
+    checked::callVoidMethod(env_, d, setDateAndTime_,
+                            static_cast<jint>(1000 * digit(date, 0) + 100 * digit(date, 1) +
+                                              10 * digit(date, 2) + digit(date, 3)),
+                            static_cast<jint>(10 * digit(date, 4) + digit(date, 5)),
+                            static_cast<jint>(10 * digit(date, 6) + digit(date, 7)),
+                            static_cast<jint>(10 * digit(time, 0) + digit(time, 1)),
+                            static_cast<jint>(10 * digit(time, 2) + digit(time, 3)),
+                            static_cast<jint>(10 * digit(time, 4) + digit(time, 5)),
+                            static_cast<jint>(100 * digit(time, 6) + 10 * digit(time, 7)));
 
     SetStringField(env_, md.applicationOriginData, sizeof md.applicationOriginData, d,
                    applicationOriginData_);

@@ -132,7 +132,7 @@ void NativeZTMsg2::copyNativeToJavaInt(jint value, jfieldID id) {
 }
 
 void NativeZTMsg2::setJavaBoolean(jfieldID id, bool value) {
-    jni::setBooleanField(env_, message_, id, value ? JNI_TRUE : JNI_FALSE);
+    checked::setBooleanField(env_, message_, id, value ? JNI_TRUE : JNI_FALSE);
 }
 
 void NativeZTMsg2::populateNativeZTMDCommon(ZTMD* md) {

@@ -51,7 +51,7 @@ NativeZTOD::NativeZTOD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_
     alternateUserId_ = m.field(kAlternateUserId, "AlternateUserId", kString);
     if (version > 1) {
         jmethodID records = m.method(kGetNumberofRecords, "GetNumberofRecords", "()I");
-        count = jni::callIntMethod(env_, descriptor_, records);
+        count = checked::callIntMethod(env_, descriptor_, records);
         knownDestCount_ = m.field(kKnownDestCount, "KnownDestCount", "I");
         unknownDestCount_ = m.field(kUnknownDestCount, "UnknownDestCount", "I");
         invalidDestCount_ = m.field(kInvalidDestCount, "InvalidDestCount", "I");
@@ -100,9 +100,9 @@ void NativeZTOD::Initialise(ZTOD* record) {
 
 void NativeZTOD::buildRecordArrays() {
     objectRecords_ =
-        static_cast<jobjectArray>(jni::getObjectField(env_, descriptor_, objectRecordsField_));
-    responseRecords_ =
-        static_cast<jobjectArray>(jni::getObjectField(env_, descriptor_, responseRecordsField_));
+        static_cast<jobjectArray>(checked::getObjectField(env_, descriptor_, objectRecordsField_));
+    responseRecords_ = static_cast<jobjectArray>(
+        checked::getObjectField(env_, descriptor_, responseRecordsField_));
     // Both arrays are walked by index up to the count: one that is missing or
     // shorter would be read past its end.
     requireRecords(env_, objectRecords_, count, "objectRecords");
@@ -111,7 +111,7 @@ void NativeZTOD::buildRecordArrays() {
     objectRecordArray_.reset(allocateRecords<ZTOR>(env_, count));
     responseRecordArray_.reset(allocateRecords<ZTRR>(env_, count));
 
-    LocalRef<jobject> first(env_, jni::arrayElement(env_, objectRecords_, 0));
+    LocalRef<jobject> first(env_, checked::arrayElement(env_, objectRecords_, 0));
     if (first.get() == nullptr) {
         DoException(env_, 2, 2195, 103, "objectRecords");
     }
@@ -136,13 +136,13 @@ void NativeZTOD::SetJavaZTOD(ZTOD record) {
         SetIntField(env_, record.unknownDestCount, descriptor_, unknownDestCount_);
         SetIntField(env_, record.knownDestCount, descriptor_, knownDestCount_);
         responseRecords_ = static_cast<jobjectArray>(
-            jni::getObjectField(env_, descriptor_, responseRecordsField_));
+            checked::getObjectField(env_, descriptor_, responseRecordsField_));
         if (record.recsPresent >= 1 && record.responseRecords != nullptr &&
             responseRecordArray_ != nullptr && responseRecords_ != nullptr) {
             // The host may have replaced the array since Initialise: never index
             // past the one there now, and skip elements that are null (the
             // converter is built on the first element that is there).
-            const jint available = jni::arrayLength(env_, responseRecords_);
+            const jint available = checked::arrayLength(env_, responseRecords_);
             const jint n = count < available ? count : available;
             std::optional<NativeZTRR> converter;
             const ZTRR* records = responseRecordArray_.get();

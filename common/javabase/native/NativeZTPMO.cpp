@@ -73,7 +73,7 @@ void NativeZTPMO::Initialise(ZTPMO* pmo) {
     fields_ = 0;
     trace.trace(2, "NativeZTPMO", "Version:", version);
     if (version > 1) {
-        count_ = jni::callIntMethod(env_, options_, getNumResponseRecords_);
+        count_ = checked::callIntMethod(env_, options_, getNumResponseRecords_);
         trace.trace(2, "NativeZTPMO", "NumPutMsgRecs:", count_);
         if (count_ >= 1) {
             buildResponseRecords();
@@ -95,12 +95,12 @@ void NativeZTPMO::Initialise(ZTPMO* pmo) {
 // a put without them goes ahead, as it does when the memory cannot be had.
 void NativeZTPMO::buildResponseRecords() {
     responseRecords_ =
-        static_cast<jobjectArray>(jni::getObjectField(env_, options_, responseRecordsField_));
+        static_cast<jobjectArray>(checked::getObjectField(env_, options_, responseRecordsField_));
     if (responseRecords_ == nullptr) {
         return;
     }
-    LocalRef<jobject> first(env_, jni::arrayLength(env_, responseRecords_) > 0
-                                      ? jni::arrayElement(env_, responseRecords_, 0)
+    LocalRef<jobject> first(env_, checked::arrayLength(env_, responseRecords_) > 0
+                                      ? checked::arrayElement(env_, responseRecords_, 0)
                                       : nullptr);
     if (first.get() == nullptr) {
         return;
@@ -113,12 +113,12 @@ void NativeZTPMO::buildResponseRecords() {
 
 void NativeZTPMO::buildPutMessageRecords() {
     putMessageRecords_ =
-        static_cast<jobjectArray>(jni::getObjectField(env_, options_, putMessageRecordsField_));
+        static_cast<jobjectArray>(checked::getObjectField(env_, options_, putMessageRecordsField_));
     if (putMessageRecords_ == nullptr) {
         return;
     }
-    LocalRef<jobject> first(env_, jni::arrayLength(env_, putMessageRecords_) > 0
-                                      ? jni::arrayElement(env_, putMessageRecords_, 0)
+    LocalRef<jobject> first(env_, checked::arrayLength(env_, putMessageRecords_) > 0
+                                      ? checked::arrayElement(env_, putMessageRecords_, 0)
                                       : nullptr);
     if (first.get() == nullptr) {
         return;
@@ -147,7 +147,7 @@ void NativeZTPMO::buildPutMessageRecords() {
 void NativeZTPMO::SetJavaZTPMO(ZTPMO pmo) {
     NativeTrace trace(env_);
     trace.entry(clsname, "SetJavaZTPMO");
-    if (!jni::getBooleanField(env_, options_, noReadBack_) && version >= 1) {
+    if (!checked::getBooleanField(env_, options_, noReadBack_) && version >= 1) {
         SetStringField(env_, pmo.resolvedQueueName, sizeof pmo.resolvedQueueName, options_,
                        resolvedQueueName_);
         SetStringField(env_, pmo.resolvedQueueManagerName, sizeof pmo.resolvedQueueManagerName,
@@ -174,14 +174,14 @@ void NativeZTPMO::writeResponseRecords() {
         return;
     }
     jobjectArray records =
-        static_cast<jobjectArray>(jni::getObjectField(env_, options_, responseRecordsField_));
+        static_cast<jobjectArray>(checked::getObjectField(env_, options_, responseRecordsField_));
     LocalRef<jobjectArray> array(env_, records);
     if (records == nullptr) {
         return;
     }
-    const jint available = jni::arrayLength(env_, records);
+    const jint available = checked::arrayLength(env_, records);
     const jint n = count_ < available ? count_ : available;
-    LocalRef<jobject> first(env_, n >= 1 ? jni::arrayElement(env_, records, 0) : nullptr);
+    LocalRef<jobject> first(env_, n >= 1 ? checked::arrayElement(env_, records, 0) : nullptr);
     if (first.get() == nullptr) {
         return;
     }
@@ -199,7 +199,7 @@ void NativeZTPMO::writePutMessageRecords() {
     if (putMessageRecordArray_ == nullptr || putMessageRecords_ == nullptr) {
         return;
     }
-    LocalRef<jobject> first(env_, jni::arrayElement(env_, putMessageRecords_, 0));
+    LocalRef<jobject> first(env_, checked::arrayElement(env_, putMessageRecords_, 0));
     if (first.get() == nullptr) {
         return;
     }

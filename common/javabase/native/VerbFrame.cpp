@@ -7,12 +7,12 @@ jint Verb::get(jobject holder) const {
     if (pint.xFieldID == nullptr || holder == nullptr) {
         return 0;
     }
-    return jni::getIntField(env, holder, pint.xFieldID);
+    return checked::getIntField(env, holder, pint.xFieldID);
 }
 
 void Verb::set(jobject holder, jint number) const {
     if (pint.xFieldID != nullptr && holder != nullptr) {
-        jni::setIntField(env, holder, pint.xFieldID, number);
+        checked::setIntField(env, holder, pint.xFieldID, number);
     }
 }
 
@@ -27,18 +27,18 @@ void reportBridgeFailure(JNIEnv* env, const jfieldID* boundX, jobject compCodeHo
                          jobject reasonHolder) noexcept {
     jfieldID x = boundX != nullptr ? *boundX : nullptr;
     if (boundX == nullptr) {
-        LocalRef<jclass> cls(env, jni::findClass(env, "com/zel/zt/Pint"));
+        LocalRef<jclass> cls(env, checked::findClass(env, "com/zel/zt/Pint"));
         if (cls.get() != nullptr) {
-            x = jni::fieldId(env, cls.get(), "x", "I");
+            x = checked::fieldId(env, cls.get(), "x", "I");
         }
     }
     if (x == nullptr) {
         return;
     }
     if (compCodeHolder != nullptr) {
-        jni::setIntField(env, compCodeHolder, x, 2);
+        checked::setIntField(env, compCodeHolder, x, 2);
     }
     if (reasonHolder != nullptr) {
-        jni::setIntField(env, reasonHolder, x, 2195);
+        checked::setIntField(env, reasonHolder, x, 2195);
     }
 }

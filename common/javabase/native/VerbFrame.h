@@ -22,7 +22,7 @@ struct ResultLines {
 constexpr ResultLines kNoResultLines{nullptr, nullptr};
 
 // Room in the local frame of a verb that reads and writes many fields
-// (jni::ReleaseFrame): its copies and write-back leave their references to the
+// (checked::ReleaseFrame): its copies and write-back leave their references to the
 // frame, two calls in all, where deleting each would take one call a field.
 // Record arrays walk their elements in frames of their own.
 constexpr jint kVerbFrameRefs = 128;

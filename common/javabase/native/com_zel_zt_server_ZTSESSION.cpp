@@ -28,7 +28,7 @@ void copyQMgrName(JNIEnv* env, jstring name, QMgrNameField& out) {
     if (name == nullptr) {
         throw NativeError();
     }
-    StringChars chars = jni::utfChars(env, name);
+    StringChars chars = checked::utfChars(env, name);
     if (chars.get() == nullptr) {
         throw NativeError();
     }

@@ -22,7 +22,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv* env, jo
                                                                  jobject hobjH, jobject compCodeH,
                                                                  jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_ZTOPEN", compCodeH, reasonH, [&](Verb& verb) {
-        jni::ReleaseFrame frame(env, kVerbFrameRefs);
+        checked::ReleaseFrame frame(env, kVerbFrameRefs);
         NativeZTOD od(env, objDesc);
         ZTOD record;
         od.Initialise(&record);
@@ -84,14 +84,15 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTINQ__III_3II_3II_3BL
             {"CompCode: ", "Reason:"}, compCode, reason,
             [&] {
                 if (selectorBuffer.get() != nullptr) {
-                    jni::setIntArrayRegion(env, selectors, 0, selectorCount, selectorBuffer.get());
+                    checked::setIntArrayRegion(env, selectors, 0, selectorCount,
+                                               selectorBuffer.get());
                 }
                 if (intAttrBuffer.get() != nullptr) {
-                    jni::setIntArrayRegion(env, intAttrs, 0, intAttrCount, intAttrBuffer.get());
+                    checked::setIntArrayRegion(env, intAttrs, 0, intAttrCount, intAttrBuffer.get());
                 }
                 if (charAttrBuffer.get() != nullptr) {
-                    jni::setByteArrayRegion(env, charAttrs, 0, charAttrLength,
-                                            charAttrBuffer.get());
+                    checked::setByteArrayRegion(env, charAttrs, 0, charAttrLength,
+                                                charAttrBuffer.get());
                 }
             },
             WriteBack::Always);
@@ -107,9 +108,9 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTSET__III_3II_3II_3BL
         requireArrayHolds(verb, intAttrs, intAttrCount);
         requireArrayHolds(verb, charAttrs, charAttrLength);
         // Released without copying back: the Java arrays never change.
-        ByteArrayElements charAttrBuffer = jni::elements(env, charAttrs);
-        IntArrayElements selectorBuffer = jni::elements(env, selectors);
-        IntArrayElements intAttrBuffer = jni::elements(env, intAttrs);
+        ByteArrayElements charAttrBuffer = checked::elements(env, charAttrs);
+        IntArrayElements selectorBuffer = checked::elements(env, selectors);
+        IntArrayElements intAttrBuffer = checked::elements(env, intAttrs);
         if (selectorBuffer.missing() || intAttrBuffer.missing() || charAttrBuffer.missing()) {
             throw NativeError();
         }
