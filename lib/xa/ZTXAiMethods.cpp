@@ -191,28 +191,41 @@ jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb,
     return (swch->*entry)(&xid, rmid, xaFlags(flags));
 }
 
+// How a step of making a host XID reports that it made nothing; the host's
+// lines are these two rules, not one. A class, constructor or object: the
+// JVM's error, when one is pending, says it all; a null result with nothing
+// pending is named. (A JVM never returns null without raising, but a JNI
+// layer between, an agent or a proxy, may.)
+bool madeNothing(JNIEnv* env, const void* made, const char* line) {
+    if (ExceptionStash::raised(env)) {
+        return true;
+    }
+    if (made == nullptr) {
+        std::fputs(line, stderr);
+        return true;
+    }
+    return false;
+}
+
+// A byte array: one not made is named whatever is pending; one made whose
+// bytes could not be stored fails with the JVM's error alone.
+bool arrayNotMade(JNIEnv* env, jbyteArray array, const char* line) {
+    if (array == nullptr) {
+        std::fputs(line, stderr);
+        return true;
+    }
+    return ExceptionStash::raised(env);
+}
+
 // The host's XID class and its constructor, by name. False after the
 // failure's message, or with the JVM's error taken aside.
 bool findXidClass(JNIEnv* env, LocalRef<jclass>& cls, jmethodID& ctor) {
     cls.reset(checked::findClass(env, "com/zel/zt/ZTXid"));
-    if (ExceptionStash::raised(env)) {
-        return false;
-    }
-    // Null with nothing raised is no JVM's FindClass, but a JNI layer between
-    // (a proxy, an agent) may do it; the line is kept for that case.
-    if (cls.get() == nullptr) {
-        std::fputs("failed to find ZTXid class\n", stderr);
+    if (madeNothing(env, cls.get(), "failed to find ZTXid class\n")) {
         return false;
     }
     ctor = checked::methodId(env, cls.get(), "<init>", "(I[B[B)V");
-    if (ExceptionStash::raised(env)) {
-        return false;
-    }
-    if (ctor == nullptr) {
-        std::fputs("failed to get methodID for ZTXid constructor\n", stderr);
-        return false;
-    }
-    return true;
+    return !madeNothing(env, ctor, "failed to get methodID for ZTXid constructor\n");
 }
 
 // The host's XID class and constructor as a recover keeps them: found by name
@@ -259,32 +272,17 @@ bool partLengthsValid(const XID& xid) {
 // or with the JVM's error taken aside.
 jobject newJavaXid(JNIEnv* env, jclass cls, jmethodID ctor, const XID& xid) {
     LocalRef<jbyteArray> gtrid(env, newByteArray(env, xid.data, xid.gtrid_length));
-    if (gtrid.get() == nullptr) {
-        std::fputs("failed to create byte array for gtrid\n", stderr);
-        return nullptr;
-    }
-    if (ExceptionStash::raised(env)) {
+    if (arrayNotMade(env, gtrid.get(), "failed to create byte array for gtrid\n")) {
         return nullptr;
     }
     LocalRef<jbyteArray> bqual(env,
                                newByteArray(env, xid.data + xid.gtrid_length, xid.bqual_length));
-    if (bqual.get() == nullptr) {
-        std::fputs("failed to create byte array for bqual\n", stderr);
-        return nullptr;
-    }
-    if (ExceptionStash::raised(env)) {
+    if (arrayNotMade(env, bqual.get(), "failed to create byte array for bqual\n")) {
         return nullptr;
     }
     jobject result = checked::newObject(env, cls, ctor, static_cast<jint>(xid.formatID),
                                         gtrid.get(), bqual.get());
-    if (ExceptionStash::raised(env)) {
-        return nullptr;
-    }
-    if (result == nullptr) {
-        std::fputs("failed to create an instance of ZTXid\n", stderr);
-        return nullptr;
-    }
-    return result;
+    return madeNothing(env, result, "failed to create an instance of ZTXid\n") ? nullptr : result;
 }
 
 // One XID a recover returns, as cXidToJava makes it (the same checks and
