@@ -6,9 +6,11 @@
 //     newObject ... outside any callNative) go with the test and do not pile
 //     up across the tests of a process;
 //  2. per native call: callNative() runs the call inside a LocalFrame(32),
-//     the frame HotSpot gives a native (-Xcheck:jni warns beyond 32 local
-//     references), so a native is held to what the JVM would give it; objects
-//     it returns die with that frame and must be read inside the call;
+//     the frame HotSpot gives a native, so objects it returns die with that
+//     frame and must be read inside the call; a native called through the
+//     proxy environment is also held to what -Xcheck:jni of earlier JDK 17
+//     updates plans for its frames (JniProxy::maxLocalRefs), which later
+//     updates no longer check;
 //  3. per helper: every helper (getInt, newObject, callObject ...) works in a
 //     Scope, a frame of its own (16), and hands back at most one reference,
 //     moved out to the frame it was called in (Scope::keep); a pending

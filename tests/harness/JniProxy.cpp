@@ -2,6 +2,7 @@
 
 #include "JvmStart.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <stdexcept>
@@ -116,9 +117,6 @@ R forward(JniProxy* p, Fn f, Fwd&& fwd) {
             else if (res != nullptr && f != Fn::NewGlobalRef && f != Fn::NewWeakGlobalRef)
                 p->localRefMade();
         }
-        if constexpr (std::is_same_v<R, jint>) {
-            if (f == Fn::PushLocalFrame && res == JNI_OK) p->framePushed();
-        }
         return res;
     }
 }
@@ -142,6 +140,11 @@ struct Wrap<R (*Table::*)(JNIEnv*, A...), m, F> {
         JNIEnv* r = p->real();
         if constexpr (F == Fn::DeleteLocalRef) {
             if (firstRef(a...) != nullptr) p->localRefDeleted();
+        }
+        if constexpr (F == Fn::PushLocalFrame || F == Fn::EnsureLocalCapacity) {
+            const jint res = forward<R>(p, F, [&]() -> R { return (r->functions->*m)(r, a...); });
+            if (res == JNI_OK) p->capacityAsked(F, a...);
+            return res;
         }
         return forward<R>(p, F, [&]() -> R { return (r->functions->*m)(r, a...); });
     }
@@ -236,7 +239,7 @@ JniProxy::~JniProxy() {
 }
 
 void JniProxy::nativeFrameStartedAll() {
-    for (JniProxy* p : liveProxies()) p->frames_.assign(1, 0);
+    for (JniProxy* p : liveProxies()) p->frames_.assign(1, Frame{});
 }
 
 void JniProxy::exceptionTakenAll() {
@@ -273,12 +276,29 @@ void JniProxy::resetCounts() {
 }
 
 void JniProxy::localRefMade() {
-    if (++frames_.back() > maxLocal_) maxLocal_ = frames_.back();
+    Frame& f = frames_.back();
+    if (++f.live > maxLocal_) maxLocal_ = f.live;
+    if (f.live > f.planned && !f.overrun) {
+        f.overrun = true;
+        misuse_.push_back("local references: " + std::to_string(f.live) +
+                          " held in a frame planned for " + std::to_string(f.planned) +
+                          " (-Xcheck:jni of earlier JDK 17 updates warns)");
+    }
 }
 
-void JniProxy::localRefDeleted() { --frames_.back(); }
+void JniProxy::localRefDeleted() { --frames_.back().live; }
 
-void JniProxy::framePushed() { frames_.push_back(0); }
+// The plan -Xcheck:jni makes: what was asked, over what the frame holds, and
+// a margin of 32 before it warns.
+void JniProxy::capacityAsked(Fn f, jint capacity) {
+    const long margin = 32;
+    if (f == Fn::PushLocalFrame) {
+        frames_.push_back(Frame{0, capacity + margin, false});
+    } else {
+        Frame& fr = frames_.back();
+        fr.planned = std::max(fr.planned, fr.live + capacity + margin);
+    }
+}
 
 void JniProxy::framePopped(bool resultKept) {
     if (frames_.size() > 1) frames_.pop_back();

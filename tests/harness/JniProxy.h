@@ -72,10 +72,12 @@ public:
 
     // Local references the native made through the proxy: the most it held
     // at once in any one frame (its own, or one it pushed through the proxy).
-    // HotSpot gives a native a frame of 32; a native that needs more must
-    // ask with EnsureLocalCapacity/PushLocalFrame (not tracked here).
+    // Each frame is also held to what -Xcheck:jni of the JDK 17 updates that
+    // still check it plans for (32 for a native's own frame; n + 32 over what
+    // the frame holds after PushLocalFrame(n) or EnsureLocalCapacity(n)): a
+    // frame holding more is misuse, whatever this JDK checks.
     long maxLocalRefs() const { return maxLocal_; }
-    long liveLocalRefs() const { return frames_.back(); }
+    long liveLocalRefs() const { return frames_.back().live; }
 
     // --- failure injection ----------------------------------------------
     // The nth next call of f (1 = the very next) and the times-1 calls after
@@ -115,7 +117,7 @@ public:
     void afterResult(Fn f, bool nullResult);
     void localRefMade();
     void localRefDeleted();
-    void framePushed();
+    void capacityAsked(Fn f, jint capacity);
     void framePopped(bool resultKept);
 
 private:
@@ -139,7 +141,12 @@ private:
     std::string pendingFrom_; // non-empty: an exception is known to be pending
     std::string scheduledError_;
     long injected_ = 0;
-    std::vector<long> frames_{0};
+    struct Frame {
+        long live = 0;
+        long planned = 32;
+        bool overrun = false;
+    };
+    std::vector<Frame> frames_{Frame{}};
     long maxLocal_ = 0;
 
 public:

@@ -338,6 +338,27 @@ TEST(LocalFrames, ProxyTracksTheLocalRefsANativeHolds) {
     EXPECT_EQ(proxy.liveLocalRefs(), 1);
     proxy.resetCounts();
     EXPECT_EQ(proxy.maxLocalRefs(), 0);
+    EXPECT_TRUE(proxy.misuse().empty());
+
+    // Held to the plan of -Xcheck:jni that some JDK 17 updates check: 32 in
+    // a native's own frame, n + 32 more after EnsureLocalCapacity(n).
+    struct Row {
+        jint ensure;  // 0: not asked
+        int refs;
+        bool overrun;
+    };
+    for (const Row& row : {Row{0, 32, false}, Row{0, 33, true}, Row{10, 42, false},
+                           Row{10, 43, true}}) {
+        JniProxy p;
+        callNative([&] {
+            JNIEnv* e = p.env();
+            if (row.ensure != 0) {
+                ASSERT_EQ(e->EnsureLocalCapacity(row.ensure), JNI_OK);
+            }
+            for (int i = 0; i < row.refs; ++i) e->NewLocalRef(keep);
+        });
+        EXPECT_EQ(p.misuse().size(), row.overrun ? 1u : 0u) << row.ensure << " " << row.refs;
+    }
 }
 
 TEST(Capture, KeepsTheOrderOfBothStreams) {
