@@ -42,6 +42,8 @@ public:
     // Process-wide cache of this library. the_class is published last, so a
     // thread that sees it set also sees every identifier.
     static std::atomic<jclass> the_class;
+    // The name is the host's design; it holds the identifier of "isOn", not
+    // of a trace method (those are IDtrace1 and IDtrace2).
     static jmethodID IDtrace;
     static std::atomic<int> traceflag;
     static jmethodID IDentry;
