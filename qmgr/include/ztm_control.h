@@ -154,6 +154,9 @@ ZTMCTL_API void reset();
 // and why in *error when the directory is refused (connects are refused then,
 // as above).
 ZTMCTL_API bool setStateDirectory(const std::string& directory, std::string* error = nullptr);
+// The next `count` writes of the message store fail as on a full disk (the
+// verbs waiting for them answer ZTRC_STORE_ERROR); 0 stops it. A reset does not.
+ZTMCTL_API void failStoreWrites(int count);
 
 // Recording: off when the library loads, so that a process that never asks
 // (the demo, a long-running client) keeps nothing; on only when a test
