@@ -193,10 +193,7 @@ int Call::runXa(void** args, const std::function<int()>& work) {
     ztmctl::Answer answer;
     const bool scripted = popScript(s_->function, answer);
     int rv = 0;
-    if (forkedChild())
-        rv = XAER_RMFAIL;  // the resource manager is the parent's too
-    else if (!scripted || answer.runReal)
-        rv = work();
+    if (!scripted || answer.runReal) rv = work();
     if (scripted) {
         rv = static_cast<int>(answer.returnValue ? *answer.returnValue : answer.compCode);
         if (answer.hook) answer.hook(args);
