@@ -312,17 +312,24 @@ TEST_F(Persistence, AChangeTheStoreRefusedIsNotMade) {
          [](const std::string& dir) { std::filesystem::remove_all(dir); }, false},
         {"messages.db unlinked",
          [](const std::string& dir) { std::filesystem::remove(dir + "/messages.db"); }, false},
-        {"messages.db replaced (mv) with a copy of itself",
+        {"messages.db replaced (mv) with an empty store",
          [](const std::string& dir) {
              const std::string file = dir + "/messages.db", copy = dir + "/copy.db";
              sqlite3* db = nullptr;
              ASSERT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
                        SQLITE_OK);
              ASSERT_EQ(sqlite3_exec(db, ("VACUUM INTO '" + copy + "'").c_str(), nullptr, nullptr,
-                                    nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+                                    nullptr),
+                       SQLITE_OK)
+                 << sqlite3_errmsg(db);
+             sqlite3_close(db);
+             ASSERT_EQ(sqlite3_open(copy.c_str(), &db), SQLITE_OK);
+             ASSERT_EQ(sqlite3_exec(db, "DELETE FROM message", nullptr, nullptr, nullptr),
+                       SQLITE_OK);
              sqlite3_close(db);
              ASSERT_EQ(std::rename(copy.c_str(), file.c_str()), 0);
-         }, true},
+         },
+         false},
     };
     // clang-format on
     for (const Refusal& how : refusals) {

@@ -208,17 +208,25 @@ MessageStore::MessageStore(std::shared_ptr<StateDirectory> claim, std::string fi
     : claim_(std::move(claim)), directory_(claim_->path()), file_(std::move(file)), db_(db) {}
 
 MessageStore::~MessageStore() {
-    // The last connection deletes the write-ahead log by name when it closes.
-    // A file taken away may have left that name to another file's log.
     std::string detached;
+    if (stillTheDirectorys(detached)) {
+        sqlite3_close(db_);
+        return;
+    }
+    // Taken away: SQLite leaves the write-ahead log by name, and the next
+    // file of that name would take its pages for its own. Ours goes; one that
+    // is not ours any more (another store's, made since) stays.
+    int keepLog = 1;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &keepLog);
     dev_t device = 0;
     ino_t inode = 0;
-    if (!stillTheDirectorys(detached) &&
-        !(identity(file_ + "-wal", device, inode) && device == logDevice_ && inode == logInode_)) {
-        int keepLog = 1;
-        sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &keepLog);
-    }
+    const std::string log = file_ + "-wal";
+    const bool ours = identity(log, device, inode) && device == logDevice_ && inode == logInode_;
     sqlite3_close(db_);
+    if (ours) {
+        ::unlink(log.c_str());
+        ::unlink((file_ + "-shm").c_str());
+    }
 }
 
 void MessageStore::failWrites(int count) {
