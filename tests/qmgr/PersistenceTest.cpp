@@ -17,7 +17,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <algorithm>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "QmgrTest.h"
@@ -352,6 +354,53 @@ TEST_F(Persistence, AChangeTheStoreRefusedIsNotMade) {
             EXPECT_EQ(s.drain(), how.keepsItsFile ? v.kept : std::vector<std::string>());
         }
     }
+}
+
+// Puts of several threads share transactions and syncs: when one such write
+// fails, every put in it answers 2/3043 and is not made, and only those. The
+// queue and, after a restart, the store hold exactly the puts that answered
+// success, each thread's in the order it put them.
+TEST_F(Persistence, PutsSharingARefusedWriteAreRefusedTogether) {
+    constexpr int kThreads = 8, kPuts = 25, kFailures = 3;
+    std::string error;
+    ASSERT_TRUE(ztmctl::setStateDirectory(dir_, &error)) << error;
+    ztmctl::failStoreWrites(kFailures);
+    std::vector<std::vector<std::string>> kept(kThreads);
+    std::vector<int> refused(kThreads, 0);
+    std::vector<char> answered(kThreads, 1);  // each answer cc 0 or 2/3043
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            Session s;
+            s.open();
+            for (int i = 0; i < kPuts; ++i) {
+                const std::string text = std::to_string(t) + "." + std::to_string(i);
+                const Result r = s.tryPut(text, P, NSP);
+                if (r.cc == ZTCC_OK)
+                    kept[t].push_back(text);
+                else if (r.cc == ZTCC_FAILED && r.rc == ZTRC_STORE_ERROR)
+                    ++refused[t];
+                else
+                    answered[t] = 0;
+            }
+            s.disconnect();
+            answered[t] = answered[t] && s.ok;
+        });
+    for (std::thread& t : threads) t.join();
+    ztmctl::failStoreWrites(0);
+    size_t keptCount = 0, refusedCount = 0;
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_TRUE(answered[t]) << "thread " << t;
+        keptCount += kept[t].size();
+        refusedCount += static_cast<size_t>(refused[t]);
+    }
+    EXPECT_GE(refusedCount, static_cast<size_t>(kFailures));
+    EXPECT_EQ(keptCount + refusedCount, static_cast<size_t>(kThreads * kPuts));
+    EXPECT_EQ(ztmctl::visibleDepth(kQueue), keptCount);
+    Session s = restart();
+    std::vector<std::vector<std::string>> found(kThreads);
+    for (const std::string& text : s.drain()) found.at(std::stoi(text)).push_back(text);
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(found[t], kept[t]) << "thread " << t;
 }
 
 // The same on a disk that really fills up (a 256 KiB tmpfs): 4 KiB

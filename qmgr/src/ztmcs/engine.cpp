@@ -17,7 +17,8 @@ std::atomic<bool> g_forkedChild{false};
 // and store are the parent's: the child's queue manager is unavailable. They
 // are set aside, never used or destroyed (closing the store would write the
 // parent's files), and every verb answers ZTRC_QMGR_NOT_AVAILABLE until a
-// reset. (The XA resource manager keeps its own state and decides for it.) The lock is held across fork so that the copy is whole; the state
+// reset (the XA resource manager keeps its own state and decides for it).
+// The lock is held across fork so that the copy is whole; the state
 // directories' handler, registered earlier, runs after this one and before
 // it in the child, keeping the order in which both locks are taken.
 void lockForFork() {
