@@ -81,12 +81,12 @@ typedef uint8_t ZTBYTE;
 #define ZTRC_RECS_PRESENT_ERROR   3035 /* negative or inconsistent record count */
 #define ZTRC_ATTR_NOT_SETTABLE    3036
 #define ZTRC_ATTR_VALUE_ERROR     3037
-#define ZTRC_UOW_NOT_ACTIVE       3038 /* the XA branch of the thread is prepared or ended */
+#define ZTRC_UOW_NOT_ACTIVE       3038 /* the unit of work (or the thread's XA branch) is prepared, ended or being committed */
 #define ZTRC_WAIT_INTERVAL_ERROR  3039
 #define ZTRC_BUFFER_LENGTH_ERROR  3040
 #define ZTRC_DUPLICATE_MESSAGE_KEY 3041
-#define ZTRC_QMGR_NOT_AVAILABLE   3042 /* its state directory was refused at start */
-#define ZTRC_STORE_ERROR          3043 /* done, but the state directory refused to keep it */
+#define ZTRC_QMGR_NOT_AVAILABLE   3042 /* its state directory was refused at start, or a forked child */
+#define ZTRC_STORE_ERROR          3043 /* not done: the state directory could not keep it */
 
 /* Handle values */
 #define ZTHC_UNUSABLE_HCONN ((ZTLONG)-1)

@@ -143,17 +143,25 @@ ZTMCTL_API void reset();
 // The state directory: where the queue manager keeps what must outlive the
 // process. Each process takes it from the environment variable
 // ZT_STATE_DIRECTORY when the queue manager starts (first use); one that
-// cannot be used (owned by another process, a damaged store) is reported on
-// stderr and every connect answers ZTRC_QMGR_NOT_AVAILABLE until a reset.
-// In it, messages.db holds the persistent messages (ZTPER_PERSISTENT, not
-// deferred ones): a put is kept once committed (at once outside a unit of
-// work) and removed once a get of it is committed, each synced before the
-// verb answers. A reset forgets the directory too (the files stay).
+// cannot be used (owned by another process, a damaged or read-only store) is
+// reported on stderr and every connect answers ZTRC_QMGR_NOT_AVAILABLE until
+// a reset. In it, messages.db holds the persistent messages
+// (ZTPER_PERSISTENT, not deferred ones): a put is kept once committed (at
+// once outside a unit of work) and removed once a get of it is committed,
+// each synced before the change is visible and the verb answers; a verb
+// whose change the store refuses (a full disk, the file removed or replaced
+// meanwhile) answers ZTRC_STORE_ERROR and changed nothing. In a child forked
+// without exec after the queue manager started, every verb answers
+// ZTRC_QMGR_NOT_AVAILABLE until a reset. A reset forgets the directory too
+// (the files stay).
 // setStateDirectory: reset(), then start again on `directory` ("" for none),
 // as a new process would: the kept messages are back on their queues. false
 // and why in *error when the directory is refused (connects are refused then,
 // as above).
 ZTMCTL_API bool setStateDirectory(const std::string& directory, std::string* error = nullptr);
+// The next `count` writes of the message store fail as on a full disk (the
+// verbs waiting for them answer ZTRC_STORE_ERROR); 0 stops it. A reset does not.
+ZTMCTL_API void failStoreWrites(int count);
 
 // Recording: off when the library loads, so that a process that never asks
 // (the demo, a long-running client) keeps nothing; on only when a test

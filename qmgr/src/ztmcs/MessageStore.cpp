@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -19,6 +20,24 @@ namespace {
 // Raised in user_version: a file of another format is refused, not guessed at.
 constexpr int kFormatVersion = 1;
 const char kFileName[] = "messages.db";
+
+std::atomic<int> g_failWrites{0};
+
+// The next failure a test asked for, if any.
+bool injectedFailure() {
+    int n = g_failWrites.load();
+    while (n > 0 && !g_failWrites.compare_exchange_weak(n, n - 1)) {
+    }
+    return n > 0;
+}
+
+bool identity(const std::string& path, dev_t& device, ino_t& inode) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    device = st.st_dev;
+    inode = st.st_ino;
+    return true;
+}
 
 // The descriptor's fields as columns, integers as integers and byte fields as
 // blobs of their exact length. The eye-catcher and version are not kept:
@@ -171,6 +190,10 @@ bool create(const std::string& file, std::string& error) {
                            "; PRAGMA user_version=" + std::to_string(kFormatVersion) + "; COMMIT");
     if (!ok) error = std::string("cannot create: ") + (db ? sqlite3_errmsg(db) : "out of memory");
     sqlite3_close(db);
+    // A log left without its file (removed while in use) belongs to nothing:
+    // applied to the new file it would bring back pages of the old one.
+    ::unlink((file + "-wal").c_str());
+    ::unlink((file + "-shm").c_str());
     if (ok && ::rename(fresh.c_str(), file.c_str()) != 0) {
         error = std::string("cannot create: ") + std::strerror(errno);
         ok = false;
@@ -185,7 +208,29 @@ MessageStore::MessageStore(std::shared_ptr<StateDirectory> claim, std::string fi
     : claim_(std::move(claim)), directory_(claim_->path()), file_(std::move(file)), db_(db) {}
 
 MessageStore::~MessageStore() {
+    std::string detached;
+    if (stillTheDirectorys(detached)) {
+        sqlite3_close(db_);
+        return;
+    }
+    // Taken away: SQLite leaves the write-ahead log by name, and the next
+    // file of that name would take its pages for its own. Ours goes; one that
+    // is not ours any more (another store's, made since) stays.
+    int keepLog = 1;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &keepLog);
+    dev_t device = 0;
+    ino_t inode = 0;
+    const std::string log = file_ + "-wal";
+    const bool ours = identity(log, device, inode) && device == logDevice_ && inode == logInode_;
     sqlite3_close(db_);
+    if (ours) {
+        ::unlink(log.c_str());
+        ::unlink((file_ + "-shm").c_str());
+    }
+}
+
+void MessageStore::failWrites(int count) {
+    g_failWrites = count;
 }
 
 std::unique_ptr<MessageStore> MessageStore::open(const std::string& directory,
@@ -202,22 +247,43 @@ std::unique_ptr<MessageStore> MessageStore::open(const std::string& directory,
             return nullptr;
         }
     }
-    // Never SQLITE_OPEN_CREATE here: a file that vanished is not made anew.
+    // Read-only until accepted: a connection that may write folds the
+    // write-ahead log into the file when it closes, and a refused store is
+    // left exactly as it is, its log included. Reading makes an empty log
+    // and index where there were none; those go again.
+    const std::string log = file + "-wal", index = file + "-shm";
+    const bool hadLog = ::access(log.c_str(), F_OK) == 0;
+    const bool hadIndex = ::access(index.c_str(), F_OK) == 0;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        error = file + ": cannot open: " + (db ? sqlite3_errmsg(db) : "out of memory");
-        sqlite3_close(db);
-        return nullptr;
-    }
-    std::unique_ptr<MessageStore> store(new MessageStore(claim, file, db));
     std::string wrong;
-    if (!load(db, rows, wrong)) {
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        wrong = std::string("cannot open: ") + (db ? sqlite3_errmsg(db) : "out of memory");
+    else
+        load(db, rows, wrong);
+    if (wrong.empty()) {
+        // Never SQLITE_OPEN_CREATE here: a file that vanished is not made anew.
+        sqlite3_close(db);
+        db = nullptr;
+        if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            wrong = std::string("cannot open: ") + (db ? sqlite3_errmsg(db) : "out of memory");
+        else if (sqlite3_db_readonly(db, "main") != 0)
+            wrong = "read-only: persistent messages could not be kept";
+    }
+    if (!wrong.empty()) {
+        sqlite3_close(db);
+        if (!hadLog) ::unlink(log.c_str());
+        if (!hadIndex) ::unlink(index.c_str());
         error = file + ": " + wrong;
         rows.clear();
         return nullptr;
     }
-    // WAL with a full sync: a commit that returned is on disk, one fsync each.
-    if (!exec(db, "PRAGMA journal_mode=WAL") || !exec(db, "PRAGMA synchronous=FULL")) {
+    std::unique_ptr<MessageStore> store(new MessageStore(claim, file, db));
+    // WAL with a full sync: a commit that returned is on disk, one fsync
+    // each. The read makes the log, whose identity the store notes.
+    if (!exec(db, "PRAGMA journal_mode=WAL") || !exec(db, "PRAGMA synchronous=FULL") ||
+        !exec(db, "SELECT count(*) FROM message") ||
+        !identity(file, store->device_, store->inode_) ||
+        !identity(file + "-wal", store->logDevice_, store->logInode_)) {
         error = file + ": cannot set up: " + sqlite3_errmsg(db);
         rows.clear();
         return nullptr;
@@ -225,22 +291,57 @@ std::unique_ptr<MessageStore> MessageStore::open(const std::string& directory,
     return store;
 }
 
-uint64_t MessageStore::queue(Change change) {
-    std::lock_guard<std::mutex> lock(pendingMu_);
-    pending_.push_back(std::move(change));
-    return ++queued_;
+bool MessageStore::stillTheDirectorys(std::string& error) {
+    if (detached_.empty()) {
+        dev_t device = 0;
+        ino_t inode = 0;
+        if (!identity(file_, device, inode))
+            detached_ = std::string("gone (") + std::strerror(errno) + ")";
+        else if (device != device_ || inode != inode_)
+            detached_ = "replaced by another file";
+        if (!detached_.empty())
+            detached_ = file_ + ": " + detached_ + " while in use; nothing more is kept in it";
+    }
+    if (detached_.empty()) return true;
+    error = detached_;
+    return false;
 }
 
-uint64_t MessageStore::insert(Row row) {
-    const uint64_t id = row.id;
-    return queue(Change{id, std::make_unique<Row>(std::move(row))});
-}
-
-uint64_t MessageStore::remove(uint64_t id) {
-    return queue(Change{id, nullptr});
+bool MessageStore::keep(std::vector<Change> changes, std::string& error) {
+    uint64_t ticket;
+    {
+        std::lock_guard<std::mutex> lock(pendingMu_);
+        for (Change& change : changes) pending_.push_back(std::move(change));
+        ticket = ++queued_;
+    }
+    std::lock_guard<std::mutex> writing(writeMu_);
+    if (decided_ < ticket) {
+        // Everything queued meanwhile goes into one transaction and one sync;
+        // the verbs waiting for it find their answer below.
+        std::vector<Change> batch;
+        uint64_t upTo;
+        {
+            std::lock_guard<std::mutex> lock(pendingMu_);
+            batch.swap(pending_);
+            upTo = queued_;
+        }
+        std::string why;
+        if (!stillTheDirectorys(why) || !write(batch, why))
+            for (uint64_t t = decided_ + 1; t <= upTo; ++t) failed_.emplace(t, why);
+        decided_ = upTo;
+    }
+    auto refused = failed_.find(ticket);
+    if (refused == failed_.end()) return true;
+    error = std::move(refused->second);
+    failed_.erase(refused);
+    return false;
 }
 
 bool MessageStore::write(const std::vector<Change>& changes, std::string& error) {
+    if (injectedFailure()) {
+        error = file_ + ": database or disk is full (injected by a test)";
+        return false;
+    }
     sqlite3_stmt* ins = nullptr;
     sqlite3_stmt* del = nullptr;
     bool ok =
@@ -285,28 +386,6 @@ bool MessageStore::write(const std::vector<Change>& changes, std::string& error)
     if (ok && exec(db_, "COMMIT")) return true;
     if (ok) error = file_ + ": " + sqlite3_errmsg(db_);
     exec(db_, "ROLLBACK");
-    return false;
-}
-
-bool MessageStore::sync(uint64_t ticket, std::string& error) {
-    std::lock_guard<std::mutex> writing(writeMu_);
-    if (durable_ >= ticket) return true;  // another thread's sync took it along
-    std::vector<Change> changes;
-    uint64_t upTo;
-    {
-        std::lock_guard<std::mutex> lock(pendingMu_);
-        changes.swap(pending_);
-        upTo = queued_;
-    }
-    if (write(changes, error)) {
-        durable_ = upTo;
-        return true;
-    }
-    // Kept, in order, ahead of what was queued meanwhile.
-    std::lock_guard<std::mutex> lock(pendingMu_);
-    changes.insert(changes.end(), std::make_move_iterator(pending_.begin()),
-                   std::make_move_iterator(pending_.end()));
-    pending_.swap(changes);
     return false;
 }
 

@@ -41,7 +41,10 @@ void forgetInChild() {
     registry().clear();
     registryMutex.unlock();
 }
-std::once_flag forkHandlers;
+// Registered when the library loads, before the engine's handler: fork runs
+// that one's preparation first, so the engine's lock is taken before this
+// one, as everywhere else.
+const bool forkHandlers = pthread_atfork(lockForFork, unlockInParent, forgetInChild) == 0;
 
 std::string errnoText(int err) { return std::strerror(err); }
 
@@ -83,7 +86,7 @@ std::shared_ptr<StateDirectory> StateDirectory::claim(const std::string& path, s
         return nullptr;
     }
 
-    std::call_once(forkHandlers, [] { pthread_atfork(lockForFork, unlockInParent, forgetInChild); });
+    (void)forkHandlers;
     std::lock_guard<std::mutex> lock(registryMutex);
     auto& claims = registry();
     auto it = claims.find(canonical);

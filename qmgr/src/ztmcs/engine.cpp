@@ -1,5 +1,8 @@
 // Engine state, units of work and the connection verbs.
+#include <pthread.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -8,12 +11,39 @@
 namespace ztmeng {
 
 namespace {
+std::atomic<bool> g_forkedChild{false};
+
+// A child forked without exec copies the engine, but its connections, queues
+// and store are the parent's: the child's queue manager is unavailable. They
+// are set aside, never used or destroyed (closing the store would write the
+// parent's files), and every verb answers ZTRC_QMGR_NOT_AVAILABLE until a
+// reset (the XA resource manager keeps its own state and decides for it).
+// The lock is held across fork so that the copy is whole; the state
+// directories' handler, registered earlier, runs after this one and before
+// it in the child, keeping the order in which both locks are taken.
+void lockForFork() {
+    engine().mu.lock();
+}
+void unlockInParent() {
+    engine().mu.unlock();
+}
+void disownInChild() {
+    Engine& e = engine();
+    new OldState{std::move(e.qmgrs), std::move(e.conns), std::move(e.store)};  // never freed
+    e.qmgrs.clear();
+    e.conns.clear();
+    e.unavailable = "forked from the process that owns the queue manager";
+    g_forkedChild = true;
+    e.mu.unlock();
+}
+
 // The state directory of a process comes from ZT_STATE_DIRECTORY, read once
 // when the engine starts; a directory that cannot be used leaves the queue
 // manager unavailable (every connect refused) rather than running without
 // what it was told to keep.
 Engine* startEngine() {
     auto* e = new Engine;
+    pthread_atfork(lockForFork, unlockInParent, disownInChild);
     const char* directory = std::getenv("ZT_STATE_DIRECTORY");
     std::string error;
     if (directory != nullptr && *directory != '\0' && !attachStoreLocked(*e, directory, error)) {
@@ -27,6 +57,10 @@ Engine* startEngine() {
 Engine& engine() {
     static Engine* e = startEngine();  // never destroyed: threads may still use it at exit
     return *e;
+}
+
+bool forkedChild() {
+    return g_forkedChild.load(std::memory_order_relaxed);
 }
 
 // ---------------------------------------------------------------- helpers
@@ -144,25 +178,80 @@ MessageStore::Row storeRow(const Queue& q, const Message& m) {
     return row;
 }
 
-void StoreSync::queued(uint64_t ticket) {
-    store_ = engine().store;
-    ticket_ = ticket;
+void StoreSync::take(MessageStore::Change change) {
+    if (!store_) store_ = engine().store;
+    changes_.push_back(std::move(change));
+}
+
+void StoreSync::put(const QueuePtr& q, const MsgPtr& m) {
+    setStateLocked(*q, *m, Message::State::Storing);
+    take(MessageStore::Change{m->durableId, std::make_unique<MessageStore::Row>(storeRow(*q, *m))});
+    puts_.emplace_back(q, m);
+}
+
+void StoreSync::get(const QueuePtr& q, const MsgPtr& m) {
+    setStateLocked(*q, *m, Message::State::Storing);
+    take(MessageStore::Change{m->durableId, nullptr});
+    gets_.emplace_back(q, m);
+}
+
+bool StoreSync::commit(Transaction::Impl& t, std::shared_ptr<Transaction> hold) {
+    if (engine().store) {
+        for (const Op& op : t.ops) {
+            const Message& m = *op.msg;
+            if (m.durableId == 0) continue;
+            if (op.kind == Op::Kind::Put)
+                take(MessageStore::Change{
+                    m.durableId, std::make_unique<MessageStore::Row>(storeRow(*op.queue, m))});
+            else if (op.kind == Op::Kind::Get)
+                take(MessageStore::Change{m.durableId, nullptr});
+        }
+    }
+    if (!store_) {
+        commitLocked(t);
+        return true;
+    }
+    t.storing = true;
+    committing_ = &t;
+    hold_ = std::move(hold);
+    return false;
 }
 
 bool StoreSync::finish() {
     if (!store_) return true;
     std::string error;
-    if (store_->sync(ticket_, error)) return true;
-    std::fprintf(stderr, "ztm: persistent messages not kept: %s\n", error.c_str());
-    return false;
+    const bool kept = store_->keep(std::move(changes_), error);
+    if (!kept) std::fprintf(stderr, "ztm: refused, not done: %s\n", error.c_str());
+    Engine& e = engine();
+    {
+        std::lock_guard<std::mutex> lock(e.mu);
+        for (auto& put : puts_) {
+            if (kept)
+                setStateLocked(*put.first, *put.second, Message::State::Visible);
+            else
+                removeMessageLocked(*put.first, put.second);
+        }
+        for (auto& got : gets_) {
+            if (kept)
+                removeMessageLocked(*got.first, got.second);
+            else
+                setStateLocked(*got.first, *got.second, Message::State::Visible);
+        }
+        if (committing_ != nullptr) {
+            Transaction::Impl& t = *committing_;
+            t.storing = false;
+            // A reset meanwhile rolled it back in memory; the store has it.
+            if (kept &&
+                (t.state == Transaction::State::Active || t.state == Transaction::State::Prepared))
+                commitLocked(t);
+        }
+    }
+    e.changed.notify_all();
+    store_.reset();
+    return kept;
 }
 
-void StoreSync::finish(ZTLONG& cc, ZTLONG& rc) {
-    if (!finish() && cc != ZTCC_FAILED) fail(cc, rc, ZTRC_STORE_ERROR);
-}
-
-void commitLocked(Transaction::Impl& t, StoreSync& sync) {
-    MessageStore* store = engine().store.get();
+void commitLocked(Transaction::Impl& t) {
     for (Op& op : t.ops) {
         Queue& q = *op.queue;
         Message& m = *op.msg;
@@ -170,11 +259,9 @@ void commitLocked(Transaction::Impl& t, StoreSync& sync) {
         switch (op.kind) {
         case Op::Kind::Put:
             setStateLocked(q, m, m.deferred ? Message::State::Deferred : Message::State::Visible);
-            if (m.durableId != 0 && store != nullptr) sync.queued(store->insert(storeRow(q, m)));
             break;
         case Op::Kind::Get:
             removeMessageLocked(q, op.msg);
-            if (m.durableId != 0 && store != nullptr) sync.queued(store->remove(m.durableId));
             break;
         case Op::Kind::Activate:
             if (m.state == Message::State::Deferred) setStateLocked(q, m, Message::State::Visible);
@@ -242,7 +329,7 @@ size_t Transaction::pendingOperations() const {
 
 bool Transaction::prepare() {
     std::lock_guard<std::mutex> lock(engine().mu);
-    if (impl_->state != State::Active) return false;
+    if (!takesWork(*impl_)) return false;
     impl_->state = State::Prepared;
     return true;
 }
@@ -251,18 +338,18 @@ bool Transaction::commit() {
     StoreSync sync;
     {
         std::lock_guard<std::mutex> lock(engine().mu);
-        if (impl_->state != State::Active && impl_->state != State::Prepared) return false;
-        commitLocked(*impl_, sync);
+        if ((impl_->state != State::Active && impl_->state != State::Prepared) || impl_->storing)
+            return false;
+        if (sync.commit(*impl_, nullptr)) return true;
     }
-    // Committed either way; a store that refused has said so on stderr and
-    // keeps the changes for its next sync.
-    sync.finish();
-    return true;
+    // Kept, then committed; a store that refused leaves it as it was.
+    return sync.finish();
 }
 
 bool Transaction::rollback() {
     std::lock_guard<std::mutex> lock(engine().mu);
-    if (impl_->state != State::Active && impl_->state != State::Prepared) return false;
+    if ((impl_->state != State::Active && impl_->state != State::Prepared) || impl_->storing)
+        return false;
     rollbackLocked(*impl_);
     return true;
 }
@@ -293,16 +380,17 @@ std::shared_ptr<Transaction> threadTransaction(int rmid) {
 bool implicitSyncpoint(const Connection& c) { return !t_threadBranches.empty() || c.begun; }
 
 Transaction::Impl* syncpointTarget(Connection& c, ZTLONG& reason) {
-    if (Transaction* branch = threadBranchFor(c)) {
-        Transaction::Impl& t = branch->impl();
-        if (t.state != Transaction::State::Active) {
-            reason = ZTRC_UOW_NOT_ACTIVE;
-            return nullptr;
-        }
-        return &t;
+    Transaction* branch = threadBranchFor(c);
+    if (branch == nullptr) {
+        if (!c.uow) c.uow = Transaction::create();
+        branch = c.uow.get();
     }
-    if (!c.uow) c.uow = Transaction::create();
-    return &c.uow->impl();
+    Transaction::Impl& t = branch->impl();
+    if (!takesWork(t)) {
+        reason = ZTRC_UOW_NOT_ACTIVE;
+        return nullptr;
+    }
+    return &t;
 }
 
 // ------------------------------------------------------------ connections
@@ -317,13 +405,13 @@ void closeHandleLocked(Handle& h) {
     }
 }
 
-void endConnectionLocked(Connection& c, StoreSync& sync) {
+void endConnectionLocked(Connection& c) {
     for (auto& kv : c.handles) closeHandleLocked(kv.second);
     c.handles.clear();
-    // A normal disconnect commits the connection's own unit of work.
+    // Committed by the caller: dropping it here never needs the lock.
     if (c.uow) {
         Transaction::Impl& t = c.uow->impl();
-        if (t.state == Transaction::State::Active) commitLocked(t, sync);
+        if (t.state == Transaction::State::Active) commitLocked(t);
         c.uow.reset();
     }
     c.begun = false;
@@ -350,6 +438,7 @@ OldState resetLocked() {
     e.spiAvailable = true;
     old.store = std::move(e.store);
     e.unavailable.clear();
+    g_forkedChild = false;
     e.nextDurableId = 1;
     return old;
 }
@@ -491,15 +580,23 @@ void ZTDISC(ZTLONG* hconn, ZTLONG* compCode, ZTLONG* reason) {
         if (hconn == nullptr) return fail(cc, rc, ZTRC_HCONN_ERROR);
         Engine& e = engine();
         StoreSync sync;
+        std::shared_ptr<Transaction> uow;  // its commit being kept
         {
             std::lock_guard<std::mutex> lock(e.mu);
             ConnPtr c = findConn(*hconn);
             if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
-            endConnectionLocked(*c, sync);
-            e.conns.erase(*hconn);
-            *hconn = ZTHC_UNUSABLE_HCONN;
+            // A normal disconnect commits the connection's own unit of work.
+            if (c->uow && !takesWork(c->uow->impl())) return fail(cc, rc, ZTRC_UOW_NOT_ACTIVE);
+            if (c->uow && !sync.commit(c->uow->impl(), c->uow)) uow = c->uow;
         }
-        sync.finish(cc, rc);
+        // Not kept: still connected, its unit of work open, as before.
+        if (uow && !sync.finish()) return fail(cc, rc, ZTRC_STORE_ERROR);
+        std::lock_guard<std::mutex> lock(e.mu);
+        if (ConnPtr c = findConn(*hconn)) {
+            endConnectionLocked(*c);
+            e.conns.erase(*hconn);
+        }
+        *hconn = ZTHC_UNUSABLE_HCONN;
     });
 }
 
@@ -531,22 +628,30 @@ void endUnitOfWork(const char* function, ZTLONG hconn, ZTLONG* compCode, ZTLONG*
     void* args[] = {&hconn, compCode, reason};
     call.run(args, compCode, reason, Outs(), [&](ZTLONG& cc, ZTLONG& rc) {
         StoreSync sync;
+        std::shared_ptr<Transaction> uow;  // its commit being kept
         {
             std::lock_guard<std::mutex> lock(engine().mu);
             ConnPtr c = findConn(hconn);
             if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
             if (threadTransaction()) return fail(cc, rc, ZTRC_UOW_UNDER_XA);
-            if (c->uow) {
-                Transaction::Impl& t = c->uow->impl();
-                if (commit)
-                    commitLocked(t, sync);
-                else
-                    rollbackLocked(t);
+            if (c->uow && !takesWork(c->uow->impl())) return fail(cc, rc, ZTRC_UOW_NOT_ACTIVE);
+            if (c->uow && commit && !sync.commit(c->uow->impl(), c->uow)) {
+                uow = c->uow;
+            } else {
+                if (c->uow && !commit) rollbackLocked(c->uow->impl());
                 c->uow.reset();
+                c->begun = false;
+                return;
             }
+        }
+        // Not kept: the unit of work stays open, as it was.
+        if (!sync.finish()) return fail(cc, rc, ZTRC_STORE_ERROR);
+        std::lock_guard<std::mutex> lock(engine().mu);
+        ConnPtr c = findConn(hconn);
+        if (c && c->uow == uow) {
+            c->uow.reset();
             c->begun = false;
         }
-        sync.finish(cc, rc);
     });
 }
 }  // namespace

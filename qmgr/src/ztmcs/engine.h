@@ -61,11 +61,15 @@ public:
     // Active -> Prepared; after it no more work can join the transaction.
     // false when the transaction is not active.
     bool prepare();
-    // Active or Prepared -> Committed: puts become visible, gets final.
-    // false (and nothing done) when it was already committed or rolled back.
+    // Active or Prepared -> Committed: puts become visible, gets final, its
+    // persistent changes kept in the message store first. false (and nothing
+    // done) when it was already committed or rolled back, when another
+    // thread is committing it, or when the store refused its changes (then
+    // it stays as it was, and says why on stderr).
     bool commit();
     // Active or Prepared -> RolledBack: puts vanish, gotten messages return.
-    // false (and nothing done) when it was already committed or rolled back.
+    // false (and nothing done) when it was already committed or rolled back,
+    // or while another thread is committing it.
     bool rollback();
 
     // A message a unit of work holds, copied out so that a prepared unit of

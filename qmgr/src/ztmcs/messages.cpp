@@ -230,7 +230,7 @@ struct PutJob {
     bool newId;
     const void* data;
     size_t length;
-    StoreSync* sync;  // where a kept put outside syncpoint is queued
+    StoreSync* sync;  // where a kept put outside syncpoint goes
 };
 
 // One message onto one queue; its reason, or 0 and the stored descriptor.
@@ -259,9 +259,10 @@ ZTLONG putOne(const PutJob& job, const QueuePtr& qp, ZTMD md, bool idGiven, ZTMD
     if (job.target != nullptr) {
         m->owner = job.target;
         job.target->ops.push_back(Op{Op::Kind::Put, qp, m});
+    } else if (m->durableId != 0) {
+        job.sync->put(qp, m);  // visible once kept
     } else {
         setStateLocked(q, *m, job.deferred ? Message::State::Deferred : Message::State::Visible);
-        if (m->durableId != 0) job.sync->queued(e.store->insert(storeRow(q, *m)));
     }
     if (job.deferred) q.qmgr->deferred.emplace(key, std::make_pair(qp, m));
     stored = md;
@@ -272,8 +273,9 @@ ZTLONG putOne(const PutJob& job, const QueuePtr& qp, ZTMD md, bool idGiven, ZTMD
 
 namespace {
 
+// The response records it filled in (null: none) are left in *answered.
 void putLocked(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength, void* data,
-               ZTLPOP* lpop, ZTLONG& cc, ZTLONG& rc, StoreSync& sync) {
+               ZTLPOP* lpop, ZTLONG& cc, ZTLONG& rc, StoreSync& sync, ZTRR** answered) {
     ConnPtr c = findConn(hconn);
     if (!c) return fail(cc, rc, ZTRC_HCONN_ERROR);
     auto hit = c->handles.find(hobj);
@@ -295,6 +297,7 @@ void putLocked(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLengt
             recs.flags = pmo->putMsgRecordFields;
             recs.size = putMsgRecordSize(recs.flags);
             responses = pmo->responseRecords;
+            *answered = responses;
         }
     }
 
@@ -370,11 +373,22 @@ void putLocked(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLengt
 void workPut(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength, void* data,
              ZTLPOP* lpop, ZTLONG& cc, ZTLONG& rc) {
     StoreSync sync;
+    ZTRR* responses = nullptr;
     {
         std::lock_guard<std::mutex> lock(engine().mu);
-        putLocked(hconn, hobj, md, pmo, dataLength, data, lpop, cc, rc, sync);
+        putLocked(hconn, hobj, md, pmo, dataLength, data, lpop, cc, rc, sync, &responses);
     }
-    sync.finish(cc, rc);
+    if (sync.finish()) return;
+    // Not kept: none of its messages is on a queue, so every destination
+    // that took one failed.
+    for (ZTLONG i = 0; responses != nullptr && i < pmo->recordCount; ++i) {
+        if (responses[i].completionCode != ZTCC_OK) continue;
+        responses[i].completionCode = ZTCC_FAILED;
+        responses[i].reason = ZTRC_STORE_ERROR;
+    }
+    pmo->invalidDestCount += pmo->knownDestCount;
+    pmo->knownDestCount = 0;
+    fail(cc, rc, ZTRC_STORE_ERROR);
 }
 
 void workPut1(ZTLONG hconn, ZTOD* od, ZTMD* md, ZTPMO* pmo, ZTLONG dataLength, void* data,
@@ -447,10 +461,11 @@ bool tryGet(const GetRequest& req, ZTLONG& cc, ZTLONG& rc, StoreSync& sync) {
     if (q.inhibitGet) return answer(cc, rc, ZTRC_GET_INHIBITED);
     const bool syncpoint = (req.options & ZTGMO_SYNCPOINT) ||
                            (!(req.options & ZTGMO_NO_SYNCPOINT) && implicitSyncpoint(*c));
+    Transaction::Impl* target = nullptr;
     if (syncpoint) {
-        Transaction* branch = threadBranchFor(*c);
-        if (branch != nullptr && branch->impl().state != Transaction::State::Active)
-            return answer(cc, rc, ZTRC_UOW_NOT_ACTIVE);
+        ZTLONG why = ZTRC_NONE;
+        target = syncpointTarget(*c, why);
+        if (target == nullptr) return answer(cc, rc, why);
     }
 
     const MsgPtr found = firstMatch(q, req);
@@ -467,16 +482,14 @@ bool tryGet(const GetRequest& req, ZTLONG& cc, ZTLONG& rc, StoreSync& sync) {
     const bool truncated = length > room;
     if (truncated && !(req.options & ZTGMO_ACCEPT_TRUNCATED))
         return answer(cc, rc, ZTRC_TRUNCATED_MSG_FAILED);
-    if (syncpoint) {
-        ZTLONG why = ZTRC_NONE;
-        Transaction::Impl* target = syncpointTarget(*c, why);  // active: checked above
+    if (target != nullptr) {
         setStateLocked(q, *found, Message::State::LockedGet);
         found->owner = target;
         target->ops.push_back(Op{Op::Kind::Get, qp, found});
+    } else if (found->durableId != 0 && engine().store) {
+        sync.get(qp, found);  // handed over once its removal is kept
     } else {
         removeMessageLocked(q, found);
-        if (found->durableId != 0 && engine().store)
-            sync.queued(engine().store->remove(found->durableId));
     }
     if (truncated) {
         cc = ZTCC_WARNING;
@@ -531,7 +544,8 @@ void workGet(ZTLONG hconn, ZTLONG hobj, ZTMD* md, ZTGMO* gmo, ZTLONG bufferLengt
         }
     }
     lock.unlock();
-    sync.finish(cc, rc);
+    // Not kept: the message is back on its queue; it was not received.
+    if (!sync.finish()) fail(cc, rc, ZTRC_STORE_ERROR);
 }
 
 void workActivate(ZTLONG hconn, ZTLACT* act, ZTLONG& cc, ZTLONG& rc) {

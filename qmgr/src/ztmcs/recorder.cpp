@@ -167,7 +167,10 @@ void Call::run(void** args, ZTLONG* compCode, ZTLONG* reason, const Outs& outs,
     ztmctl::Answer answer;
     const bool scripted = popScript(s_->function, answer);
     ZTLONG cc = ZTCC_OK, rc = ZTRC_NONE;
-    if (!scripted || answer.runReal) work(cc, rc);
+    if (forkedChild())
+        fail(cc, rc, ZTRC_QMGR_NOT_AVAILABLE);
+    else if (!scripted || answer.runReal)
+        work(cc, rc);
     if (scripted) {
         cc = answer.compCode;
         rc = answer.reason;
@@ -240,6 +243,10 @@ bool setStateDirectory(const std::string& directory, std::string* error) {
     }
     if (!ok && error != nullptr) *error = why;
     return ok;
+}
+
+void failStoreWrites(int count) {
+    ztmeng::MessageStore::failWrites(count);
 }
 
 size_t callCount() {

@@ -23,6 +23,7 @@ struct Message {
         PendingPut,  // put under syncpoint, not committed yet
         LockedGet,   // got under syncpoint, not committed yet
         Deferred,    // put deferred, waiting for activation
+        Storing,     // put or got outside syncpoint, its change not yet kept
     };
     uint64_t seq = 0;  // position on its queue (FIFO order)
     ZTMD md{};         // the stored descriptor (all fields, version 2)
@@ -92,6 +93,7 @@ struct Op {
 
 struct Transaction::Impl {
     State state = State::Active;
+    bool storing = false;  // its commit is being kept: it takes no more work
     std::vector<Op> ops;
 };
 
@@ -114,6 +116,9 @@ struct Engine {
 };
 
 Engine& engine();
+// True in a child forked (without exec) after the engine started, until a
+// reset: every verb answers ZTRC_QMGR_NOT_AVAILABLE.
+bool forkedChild();
 
 // Helpers; all expect Engine::mu held unless said otherwise.
 
@@ -143,26 +148,41 @@ Transaction* threadBranchFor(const Connection& c);
 // True when a get or put with neither syncpoint option runs under syncpoint.
 bool implicitSyncpoint(const Connection& c);
 
-// Changes queued for the message store under the engine lock, made durable
-// by finish() once the lock is released: a verb holds one, outside its lock.
+// The persistent changes of one verb, kept before they are published:
+// gathered with the engine lock held, the message of a put or a get outside
+// syncpoint is Storing (no get sees it) and a committing unit of work takes
+// no more work; finish(), once the lock is released, writes and syncs them,
+// then publishes (the put visible, the got message gone, the commit made) or,
+// when the store refused, undoes what was prepared, so that nothing changed.
+// A verb holds one, outside its lock.
 class StoreSync {
 public:
-    // Takes the engine's store and the ticket of what was just queued.
-    void queued(uint64_t ticket);
-    // Syncs; when that fails, the verb answers cc 2 ZTRC_STORE_ERROR (the
-    // work is done in memory, the store will have it at its next sync).
-    void finish(ZTLONG& cc, ZTLONG& rc);
-    // For callers that answer no reason: false when the sync failed.
+    void put(const QueuePtr& q, const MsgPtr& m);
+    void get(const QueuePtr& q, const MsgPtr& m);
+    // The commit of t: made at once (true) when it changes nothing kept;
+    // otherwise t is storing until finish() commits it. `hold` (may be null)
+    // keeps t alive meanwhile.
+    bool commit(Transaction::Impl& t, std::shared_ptr<Transaction> hold);
+    // Without the engine lock. false when the store refused (said on stderr).
     bool finish();
 
 private:
+    void take(MessageStore::Change change);
+
     std::shared_ptr<MessageStore> store_;
-    uint64_t ticket_ = 0;
+    std::vector<MessageStore::Change> changes_;
+    std::vector<std::pair<QueuePtr, MsgPtr>> puts_, gets_;
+    Transaction::Impl* committing_ = nullptr;
+    std::shared_ptr<Transaction> hold_;
 };
 
-// The persistent work of a commit goes to the store through `sync`.
-void commitLocked(Transaction::Impl& t, StoreSync& sync);
+// The unit of work's puts visible, gets final, in memory.
+void commitLocked(Transaction::Impl& t);
 void rollbackLocked(Transaction::Impl& t);
+// A unit of work that is active and not being committed.
+inline bool takesWork(const Transaction::Impl& t) {
+    return t.state == Transaction::State::Active && !t.storing;
+}
 
 // A stored copy of a persistent message for the message store.
 MessageStore::Row storeRow(const Queue& q, const Message& m);
@@ -171,8 +191,9 @@ inline bool persistent(const ZTMD& md) {
     return md.persistence == ZTPER_PERSISTENT;
 }
 
-// Ends a connection (handles closed, own unit of work committed).
-void endConnectionLocked(Connection& c, StoreSync& sync);
+// Ends a connection: handles closed, its own unit of work (committed by the
+// caller through a StoreSync) let go.
+void endConnectionLocked(Connection& c);
 void closeHandleLocked(Handle& h);
 
 void removeMessageLocked(Queue& q, const MsgPtr& m);
