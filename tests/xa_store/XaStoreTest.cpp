@@ -433,4 +433,52 @@ TEST_F(XaStore, PersistentMessagesOfARecoveredBranchAreKeptOnce) {
     EXPECT_EQ(getText(hconn_, in_).r.rc, ZTRC_NO_MSG_AVAILABLE) << "old is gone for good";
 }
 
+// The queue manager restores the in-doubt branches of its state directory
+// when it starts, before anyone is served: a consumer connecting before any
+// xa_open finds what a prepared branch got still held and what it put still
+// invisible; the outcome decided later delivers each message once.
+TEST_F(XaStore, InDoubtWorkIsHeldFromTheStartUntilDecided) {
+    const std::string qmDir = dir_ + "/qm";
+    struct Outcome {
+        const char* what;
+        bool commit;
+        const char* delivered;  // what the consumer gets once decided
+    };
+    const Outcome outcomes[] = {{"commit", true, "new"}, {"rollback", false, "old"}};
+    int n = 60;
+    for (const Outcome& o : outcomes) {
+        SCOPED_TRACE(o.what);
+        openString_ = "QM1";
+        ztmctl::reset();
+        std::filesystem::remove_all(qmDir);
+        std::string error;
+        ASSERT_TRUE(ztmctl::setStateDirectory(qmDir, &error)) << error;
+        begin();
+        Result r;
+        putMessage(hconn_, out_, "old", ZTPMO_NO_SYNCPOINT, ZTPER_PERSISTENT, r);
+        ASSERT_EQ(r.cc, ZTCC_OK) << r.rc;
+        XID x = branchXid(n++);
+        ASSERT_EQ(zstXAStart(&x, kRmid, TMNOFLAGS, 1), XA_OK);
+        ASSERT_EQ(getText(hconn_, in_, ZTGMO_SYNCPOINT).text, "old");
+        putMessage(hconn_, out_, "new", ZTPMO_SYNCPOINT, ZTPER_PERSISTENT, r);
+        ASSERT_EQ(zstXAEnd(&x, kRmid, TMSUCCESS), XA_OK);
+        ASSERT_EQ(zstXAPrepare(&x, kRmid, TMNOFLAGS), XA_OK);
+
+        // The next process: a consumer first, no xa_open yet.
+        ASSERT_TRUE(ztmctl::setStateDirectory(qmDir, &error)) << error;
+        const ZTLONG consumer = connect("QM1");
+        const ZTLONG in = openQueue(consumer, "ST.Q", ZTOO_INPUT_SHARED);
+        EXPECT_EQ(getText(consumer, in).r.rc, ZTRC_NO_MSG_AVAILABLE)
+            << "in doubt, nothing is served";
+        EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_PREPARED);
+
+        ASSERT_EQ(zstXAOpen(openString_.data(), kRmid, TMNOFLAGS, 8, 0, 1), XA_OK);
+        ASSERT_EQ(
+            o.commit ? zstXACommit(&x, kRmid, TMNOFLAGS) : zstXARollback(&x, kRmid, TMNOFLAGS),
+            XA_OK);
+        EXPECT_EQ(getText(consumer, in).text, o.delivered);
+        EXPECT_EQ(getText(consumer, in).r.rc, ZTRC_NO_MSG_AVAILABLE) << "each message once";
+    }
+}
+
 }  // namespace
