@@ -1,7 +1,9 @@
 // Engine state, units of work and the connection verbs.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "state.h"
 
@@ -19,9 +21,10 @@ StartListeners& startListeners() {
     return *l;
 }
 // The engine being started, for the starting thread's listeners alone: every
-// other thread waits for the start to finish.
-Engine* g_starting = nullptr;
-thread_local bool t_starting = false;
+// other thread waits for the start to finish. Once started, one load.
+std::atomic<bool> g_starting{false};
+Engine* g_startingEngine = nullptr;
+std::thread::id g_startingThread;
 
 // The state directory of a process comes from ZT_STATE_DIRECTORY, read once
 // when the engine starts; a directory that cannot be used leaves the queue
@@ -35,16 +38,19 @@ Engine* startEngine() {
         e->unavailable = error;
         std::fprintf(stderr, "ztm: state directory refused: %s\n", error.c_str());
     }
-    g_starting = e;
-    t_starting = true;
+    g_startingEngine = e;
+    g_startingThread = std::this_thread::get_id();
+    g_starting.store(true, std::memory_order_release);
     startedOnStateDirectory();
-    t_starting = false;
+    g_starting.store(false, std::memory_order_release);
     return e;
 }
 }  // namespace
 
 Engine& engine() {
-    if (t_starting) return *g_starting;
+    if (g_starting.load(std::memory_order_acquire) &&
+        g_startingThread == std::this_thread::get_id())
+        return *g_startingEngine;
     static Engine* e = startEngine();  // never destroyed: threads may still use it at exit
     return *e;
 }
