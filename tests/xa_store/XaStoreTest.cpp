@@ -466,6 +466,38 @@ TEST_F(XaStore, PersistentMessagesOfARecoveredBranchAreKeptOnce) {
     EXPECT_EQ(getText(hconn_, in_).r.rc, ZTRC_NO_MSG_AVAILABLE) << "old is gone for good";
 }
 
+// This test program again, in a new process whose queue manager starts on
+// `directory` by ZT_STATE_DIRECTORY: its exit status.
+int runStartedByEnvironment(const std::string& directory) {
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("ZT_STATE_DIRECTORY", directory.c_str(), 1);
+        char filter[] = "--gtest_filter=StartedByEnvironment.*";
+        char* argv[] = {const_cast<char*>("xa_store_tests"), filter, nullptr};
+        execv("/proc/self/exe", argv);
+        _exit(127);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Run by runStartedByEnvironment: the branch InDoubtWorkIsHeldFromTheStart
+// left prepared holds its messages before anything else is called.
+TEST(StartedByEnvironment, AConsumerFirstIsServedNothingInDoubt) {
+    if (std::getenv("ZT_STATE_DIRECTORY") == nullptr)
+        GTEST_SKIP() << "run by InDoubtWorkIsHeldFromTheStart";
+    NameField name("QM1");
+    ZTLONG hconn = 0;
+    Result r;
+    ZTCONN(name.bytes, &hconn, &r.cc, &r.rc);
+    ASSERT_EQ(r.cc, ZTCC_OK) << r.rc;
+    const ZTLONG in = openQueue(hconn, "ST.Q", ZTOO_INPUT_SHARED);
+    EXPECT_EQ(getText(hconn, in).r.rc, ZTRC_NO_MSG_AVAILABLE);
+    EXPECT_EQ(ztmctl::totalDepth("ST.Q", "QM1"), 2u) << "what the branch got and put";
+    EXPECT_EQ(ztmXABranchCount(), 1);
+}
+
 // The queue manager restores the in-doubt branches of its state directory
 // when it starts, before anyone is served: a consumer connecting before any
 // xa_open finds what a prepared branch got still held and what it put still
@@ -476,8 +508,12 @@ TEST_F(XaStore, InDoubtWorkIsHeldFromTheStartUntilDecided) {
         const char* what;
         bool commit;
         const char* delivered;  // what the consumer gets once decided
+        bool child;             // a process started by ZT_STATE_DIRECTORY looks first
     };
-    const Outcome outcomes[] = {{"commit", true, "new"}, {"rollback", false, "old"}};
+    const Outcome outcomes[] = {
+        {"commit", true, "new", false},
+        {"rollback", false, "old", false},
+        {"commit, a new process started by the environment first", true, "new", true}};
     int n = 60;
     for (const Outcome& o : outcomes) {
         SCOPED_TRACE(o.what);
@@ -497,6 +533,10 @@ TEST_F(XaStore, InDoubtWorkIsHeldFromTheStartUntilDecided) {
         ASSERT_EQ(zstXAEnd(&x, kRmid, TMSUCCESS), XA_OK);
         ASSERT_EQ(zstXAPrepare(&x, kRmid, TMNOFLAGS), XA_OK);
 
+        if (o.child) {
+            ztmctl::reset();  // this process lets the directory go
+            EXPECT_EQ(runStartedByEnvironment(qmDir), 0) << "see the child's output above";
+        }
         // The next process: a consumer first, no xa_open yet.
         ASSERT_TRUE(ztmctl::setStateDirectory(qmDir, &error)) << error;
         const ZTLONG consumer = connect("QM1");
