@@ -186,8 +186,7 @@ Transaction* threadBranchFor(const Connection& c) {
     });
     ThreadBranch* chosen = nullptr;
     for (ThreadBranch& b : branches) {
-        // A connection that worked in a suspended branch waits for its resume.
-        if (b.suspended || joinedBy(b, c.id) || (named && b.qmgr != name)) continue;
+        if (b.suspended || (named && b.qmgr != name)) continue;
         if (chosen == nullptr) chosen = &b;
         if (b.connections.empty()) {
             chosen = &b;
