@@ -13,6 +13,7 @@ import com.zel.zt.ZTMessageDescriptor;
 import com.zel.zt.ZTObjectDescriptor;
 import com.zel.zt.ZTPutMessageOptions;
 import com.zel.zt.ZTXAResource;
+import com.zel.zt.ZTXid;
 import com.zel.zt.server.ZTSESSION;
 import com.zel.zt.server.ZTXAi;
 
@@ -220,6 +221,38 @@ public class JtaTest {
                 check(Qm.branches() == 0, "the queue manager holds no branch");
             }
             env.useTmJoin(true);
+
+            // What a transaction manager may do with two resources built
+            // alike on one thread, by hand: join, or a branch each.
+            for (boolean join : new boolean[] {true, false}) {
+                String id = Integer.toString(n++);
+                System.out.println(
+                    "== by hand: the second resource built alike "
+                    + (join ? "joins (TMJOIN)" : "starts its own branch (TMNOFLAGS, another bqual)")
+                    + ", suspended and resumed meanwhile: commit");
+                byte[] gtrid = ("by hand " + id).getBytes(StandardCharsets.UTF_8);
+                Xid first = new ZTXid(0x5A54, gtrid, new byte[] {1});
+                Xid second = join ? first : new ZTXid(0x5A54, gtrid, new byte[] {2});
+                env.qm.start(first, XAResource.TMNOFLAGS);
+                env.qmAlike.start(second, join ? XAResource.TMJOIN : XAResource.TMNOFLAGS);
+                env.put("first " + id);
+                env.qmAlike.end(second, XAResource.TMSUSPEND);
+                env.qmAlike.start(second, XAResource.TMRESUME);
+                env.putOnAlike("second " + id);
+                env.qmAlike.end(second, XAResource.TMSUCCESS);
+                env.qm.end(first, XAResource.TMSUCCESS);
+                check(Qm.visibleDepth(QUEUE) == 0, "nothing visible before the commit");
+                if (!join) {
+                    check(env.qmAlike.prepare(second) == XAResource.XA_RDONLY,
+                          "its own branch, a name for the first one, is read-only");
+                }
+                check(env.qm.prepare(first) == XAResource.XA_OK, "the first branch prepared");
+                env.qm.commit(first, false);
+                List<String> left = env.takeAll();
+                check(left.contains("first " + id) && left.contains("second " + id),
+                      "both messages are there");
+                check(Qm.branches() == 0, "the queue manager holds no branch");
+            }
 
             System.out.println("== the database fails at prepare (a deferred key violated)");
             env.insertLocal(4, "order 4 (before)");

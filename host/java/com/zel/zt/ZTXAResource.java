@@ -83,12 +83,8 @@ public class ZTXAResource implements XAResource {
             }
         }
 
-        /** The branch of xid's global transaction this thread is associated with, or null. */
-        Xid carried(Xid xid) {
-            Branch b = Branch.of(xid);
-            if (b == null) {
-                return null;
-            }
+        /** Another branch of b's global transaction this thread is associated with, or null. */
+        Xid carried(Branch b) {
             for (Branch c : associated.get().keySet()) {
                 if (c.format == b.format && Arrays.equals(c.gtrid, b.gtrid) && !c.equals(b)) {
                     return c.xid;
@@ -175,11 +171,12 @@ public class ZTXAResource implements XAResource {
         int rc = ZTXAi.xa_start_N(target, id, flags);
         if (rc == ZTXAi.XAER_PROTO && flags == ZTXAi.TMNOFLAGS && target == xid) {
             // Another resource of this instance carries the transaction here.
-            Xid carried = instance.carried(xid);
+            Branch own = Branch.of(xid);
+            Xid carried = own == null ? null : instance.carried(own);
             if (carried != null) {
                 rc = ZTXAi.xa_start_N(carried, id, ZTXAi.TMJOIN);
                 if (rc == ZTXAi.XA_OK) {
-                    instance.aliases.put(Branch.of(xid), carried);
+                    instance.aliases.put(own, carried);
                     target = carried;
                 }
             }
