@@ -2,6 +2,9 @@
 // branch commits or rolls back with the branch, driven through the switch.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "QmgrTest.h"
 #include "XidRecords.h"
 
@@ -141,6 +144,42 @@ TEST_F(XaBranchWork, EachInstanceOnAThreadCarriesItsOwnConnectionsWork)
     ASSERT_EQ(swch->xa_commit_entry(&produced, kRmid, TMONEPHASE), XA_OK);
     EXPECT_EQ(getText(hconn_, in_).text, "request");
     EXPECT_EQ(getText(hconn_, in_).text, "reply");
+}
+
+TEST_F(XaBranchWork, AConnectionKeepsItsBranchWhateverHappensBetween) {
+    // Two sessions A and B, each with its own instance, on one thread: A's
+    // work goes to X1, B's to X2. Between their first and second puts the
+    // branches are left associated, or suspended and resumed in either
+    // order; B then works before A. X1 must hold exactly A's puts.
+    constexpr int kOther = kRmid + 1;
+    ASSERT_EQ(swch->xa_open_entry(name_, kOther, TMNOFLAGS), XA_OK);
+    const ZTLONG b = connect();
+    const ZTLONG bOut = openQueue(b, "XA.Q", ZTOO_OUTPUT);
+    const std::vector<int> orders[] = {{}, {kRmid, kOther}, {kOther, kRmid}};
+    int n = 10;
+    for (const std::vector<int>& resumed : orders) {
+        SCOPED_TRACE("resumed in the order of " + std::to_string(resumed.size()) +
+                     " rmids, first " + std::to_string(resumed.empty() ? 0 : resumed[0]));
+        XID x1 = branchXid(++n, 1);
+        XID x2 = branchXid(n, 2);
+        auto xidOf = [&](int rmid) { return rmid == kRmid ? &x1 : &x2; };
+        ASSERT_EQ(start(x1), XA_OK);
+        ASSERT_EQ(swch->xa_start_entry(&x2, kOther, TMNOFLAGS), XA_OK);
+        putText(hconn_, out_, "A1", ZTPMO_SYNCPOINT);
+        putText(b, bOut, "B1", ZTPMO_SYNCPOINT);
+        for (int rmid : resumed) ASSERT_EQ(swch->xa_end_entry(xidOf(rmid), rmid, TMSUSPEND), XA_OK);
+        for (int rmid : resumed)
+            ASSERT_EQ(swch->xa_start_entry(xidOf(rmid), rmid, TMRESUME), XA_OK);
+        putText(b, bOut, "B2", ZTPMO_SYNCPOINT);
+        putText(hconn_, out_, "A2", ZTPMO_SYNCPOINT);
+        ASSERT_EQ(end(x1), XA_OK);
+        ASSERT_EQ(swch->xa_end_entry(&x2, kOther, TMSUCCESS), XA_OK);
+        ASSERT_EQ(swch->xa_commit_entry(&x1, kRmid, TMONEPHASE), XA_OK);
+        ASSERT_EQ(swch->xa_rollback_entry(&x2, kOther, TMNOFLAGS), XA_OK);
+        std::string seen;
+        while (visible() > 0) seen += getText(hconn_, in_).text + " ";
+        EXPECT_EQ(seen, "A1 A2 ");
+    }
 }
 
 }  // namespace

@@ -86,6 +86,21 @@ protected:
         sqlite3_close(db);
     }
 
+    // The first column of the first row of a query of the store, as text.
+    std::string query(const std::string& sql) {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* st = nullptr;
+        std::string out;
+        if (sqlite3_open(storeFile().c_str(), &db) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW) {
+            out = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return out;
+    }
+
     static std::string contents(const std::string& path)
     {
         std::ifstream in(path, std::ios::binary);
@@ -229,15 +244,27 @@ TEST_F(XaStore, TheStoreHoldsExplicitFieldsWhateverTheWidth)
 {
     XID x = preparedBranch(10);
     ztmctl::reset();
-    // What a process of the other width writes: the fields, not the records.
+    // The descriptor's integers high byte first, on every machine: its
+    // version (offset 4) is 2.
+    EXPECT_EQ(query("SELECT hex(substr(md, 5, 4)) FROM message WHERE got = 0"), "00000002");
+    // What a process of the other width or byte order writes: the fields,
+    // not the records; here priority (offset 40) 7 and character set
+    // (offset 28) 1208.
     alter("UPDATE branch SET format_id = 77, bqual = x'0102'; UPDATE message SET format_id = 77, bqual = x'0102'");
+    alter(
+        "UPDATE message SET md = substr(md, 1, 28) || x'000004B8' || substr(md, 33, 8) || "
+        "x'00000007' ||"
+        " substr(md, 45) WHERE got = 0");
     x.formatID = 77;
     x.bqual_length = 2;
     std::memcpy(x.data + x.gtrid_length, "\x01\x02", 2);
     begin();
     EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_PREPARED);
     ASSERT_EQ(zstXACommit(&x, kRmid, TMNOFLAGS), XA_OK);
-    EXPECT_EQ(getText(hconn_, in_).text, "new 10");
+    const Got got = getText(hconn_, in_);
+    EXPECT_EQ(got.text, "new 10");
+    EXPECT_EQ(got.md.priority, 7);
+    EXPECT_EQ(got.md.characterSet, 1208);
 }
 
 TEST_F(XaStore, ADamagedStoreIsRefusedAndLeftAsItIs)
@@ -250,18 +277,24 @@ TEST_F(XaStore, ADamagedStoreIsRefusedAndLeftAsItIs)
         const char* says;
     };
     const Damage damages[] = {
-        {"a gtrid of 200 bytes", "UPDATE branch SET gtrid = zeroblob(200)", Other::None, "gtrid length 200"},
+        {"a gtrid of 200 bytes", "UPDATE branch SET gtrid = zeroblob(200)", Other::None,
+         "gtrid length 200"},
         {"an empty gtrid", "UPDATE branch SET gtrid = x''", Other::None, "gtrid length 0"},
-        {"a bqual of 65 bytes", "UPDATE branch SET bqual = zeroblob(65)", Other::None, "bqual length 65"},
+        {"a bqual of 65 bytes", "UPDATE branch SET bqual = zeroblob(65)", Other::None,
+         "bqual length 65"},
         {"the null XID's format", "UPDATE branch SET format_id = -1", Other::None, "format ID"},
-        {"a format beyond an int", "UPDATE branch SET format_id = 1099511627776", Other::None, "format ID"},
+        {"a format beyond an int", "UPDATE branch SET format_id = 1099511627776", Other::None,
+         "format ID"},
         {"a format of text", "UPDATE branch SET format_id = 'x'", Other::None, "format ID"},
         {"an unknown outcome", "UPDATE branch SET outcome = 99", Other::None, "outcome 99"},
-        {"a descriptor cut short", "UPDATE message SET md = zeroblob(10)", Other::None, "descriptor of 10 bytes"},
+        {"a descriptor cut short", "UPDATE message SET md = zeroblob(10)", Other::None,
+         "descriptor of 10 bytes"},
         {"got neither 0 nor 1", "UPDATE message SET got = 5", Other::None, "got 5"},
-        {"a queue name too long", "UPDATE message SET queue = substr(hex(zeroblob(25)), 1, 49)", Other::None,
-         "queue"},
+        {"a queue name too long", "UPDATE message SET queue = substr(hex(zeroblob(25)), 1, 49)",
+         Other::None, "queue"},
         {"another format", "PRAGMA user_version = 1", Other::None, "format 1"},
+        {"the descriptor in the writer's byte order", "PRAGMA user_version = 2", Other::None,
+         "format 2"},
         {"no branch table", "DROP TABLE branch", Other::None, "tables missing"},
         {"not a database", nullptr, Other::Garbage, "not readable"},
         {"an empty file", nullptr, Other::Empty, "empty file"},
@@ -431,6 +464,94 @@ TEST_F(XaStore, PersistentMessagesOfARecoveredBranchAreKeptOnce) {
     EXPECT_EQ(ztmXABranchCount(), 0);
     EXPECT_EQ(getText(hconn_, in_).text, "new");
     EXPECT_EQ(getText(hconn_, in_).r.rc, ZTRC_NO_MSG_AVAILABLE) << "old is gone for good";
+}
+
+// This test program again, in a new process whose queue manager starts on
+// `directory` by ZT_STATE_DIRECTORY: its exit status.
+int runStartedByEnvironment(const std::string& directory) {
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("ZT_STATE_DIRECTORY", directory.c_str(), 1);
+        char filter[] = "--gtest_filter=StartedByEnvironment.*";
+        char* argv[] = {const_cast<char*>("xa_store_tests"), filter, nullptr};
+        execv("/proc/self/exe", argv);
+        _exit(127);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Run by runStartedByEnvironment: the branch InDoubtWorkIsHeldFromTheStart
+// left prepared holds its messages before anything else is called.
+TEST(StartedByEnvironment, AConsumerFirstIsServedNothingInDoubt) {
+    if (std::getenv("ZT_STATE_DIRECTORY") == nullptr)
+        GTEST_SKIP() << "run by InDoubtWorkIsHeldFromTheStart";
+    NameField name("QM1");
+    ZTLONG hconn = 0;
+    Result r;
+    ZTCONN(name.bytes, &hconn, &r.cc, &r.rc);
+    ASSERT_EQ(r.cc, ZTCC_OK) << r.rc;
+    const ZTLONG in = openQueue(hconn, "ST.Q", ZTOO_INPUT_SHARED);
+    EXPECT_EQ(getText(hconn, in).r.rc, ZTRC_NO_MSG_AVAILABLE);
+    EXPECT_EQ(ztmctl::totalDepth("ST.Q", "QM1"), 2u) << "what the branch got and put";
+    EXPECT_EQ(ztmXABranchCount(), 1);
+}
+
+// The queue manager restores the in-doubt branches of its state directory
+// when it starts, before anyone is served: a consumer connecting before any
+// xa_open finds what a prepared branch got still held and what it put still
+// invisible; the outcome decided later delivers each message once.
+TEST_F(XaStore, InDoubtWorkIsHeldFromTheStartUntilDecided) {
+    const std::string qmDir = dir_ + "/qm";
+    struct Outcome {
+        const char* what;
+        bool commit;
+        const char* delivered;  // what the consumer gets once decided
+        bool child;             // a process started by ZT_STATE_DIRECTORY looks first
+    };
+    const Outcome outcomes[] = {
+        {"commit", true, "new", false},
+        {"rollback", false, "old", false},
+        {"commit, a new process started by the environment first", true, "new", true}};
+    int n = 60;
+    for (const Outcome& o : outcomes) {
+        SCOPED_TRACE(o.what);
+        openString_ = "QM1";
+        ztmctl::reset();
+        std::filesystem::remove_all(qmDir);
+        std::string error;
+        ASSERT_TRUE(ztmctl::setStateDirectory(qmDir, &error)) << error;
+        begin();
+        Result r;
+        putMessage(hconn_, out_, "old", ZTPMO_NO_SYNCPOINT, ZTPER_PERSISTENT, r);
+        ASSERT_EQ(r.cc, ZTCC_OK) << r.rc;
+        XID x = branchXid(n++);
+        ASSERT_EQ(zstXAStart(&x, kRmid, TMNOFLAGS, 1), XA_OK);
+        ASSERT_EQ(getText(hconn_, in_, ZTGMO_SYNCPOINT).text, "old");
+        putMessage(hconn_, out_, "new", ZTPMO_SYNCPOINT, ZTPER_PERSISTENT, r);
+        ASSERT_EQ(zstXAEnd(&x, kRmid, TMSUCCESS), XA_OK);
+        ASSERT_EQ(zstXAPrepare(&x, kRmid, TMNOFLAGS), XA_OK);
+
+        if (o.child) {
+            ztmctl::reset();  // this process lets the directory go
+            EXPECT_EQ(runStartedByEnvironment(qmDir), 0) << "see the child's output above";
+        }
+        // The next process: a consumer first, no xa_open yet.
+        ASSERT_TRUE(ztmctl::setStateDirectory(qmDir, &error)) << error;
+        const ZTLONG consumer = connect("QM1");
+        const ZTLONG in = openQueue(consumer, "ST.Q", ZTOO_INPUT_SHARED);
+        EXPECT_EQ(getText(consumer, in).r.rc, ZTRC_NO_MSG_AVAILABLE)
+            << "in doubt, nothing is served";
+        EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_PREPARED);
+
+        ASSERT_EQ(zstXAOpen(openString_.data(), kRmid, TMNOFLAGS, 8, 0, 1), XA_OK);
+        ASSERT_EQ(
+            o.commit ? zstXACommit(&x, kRmid, TMNOFLAGS) : zstXARollback(&x, kRmid, TMNOFLAGS),
+            XA_OK);
+        EXPECT_EQ(getText(consumer, in).text, o.delivered);
+        EXPECT_EQ(getText(consumer, in).r.rc, ZTRC_NO_MSG_AVAILABLE) << "each message once";
+    }
 }
 
 }  // namespace

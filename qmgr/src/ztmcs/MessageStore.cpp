@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 
+#include "MdFields.h"
 #include "StateDirectory.h"
 #include "state.h"
 
@@ -40,29 +41,9 @@ bool identity(const std::string& path, dev_t& device, ino_t& inode) {
 }
 
 // The descriptor's fields as columns, integers as integers and byte fields as
-// blobs of their exact length. The eye-catcher and version are not kept:
-// the engine stores version 2 descriptors only.
-struct Field {
-    const char* name;
-    size_t offset;
-    size_t size;
-    bool integer;
-};
-// clang-format off
-#define ZT_INT(f) Field{#f, offsetof(ZTMD, f), sizeof(ZTMD::f), true}
-#define ZT_BYTES(f) Field{#f, offsetof(ZTMD, f), sizeof(ZTMD::f), false}
-const Field kFields[] = {
-    ZT_INT(report), ZT_INT(messageType), ZT_INT(expiry), ZT_INT(feedback), ZT_INT(encoding),
-    ZT_INT(characterSet), ZT_BYTES(format), ZT_INT(priority), ZT_INT(persistence),
-    ZT_BYTES(messageId), ZT_BYTES(correlationId), ZT_INT(backoutCount),
-    ZT_BYTES(replyToQueueName), ZT_BYTES(replyToQueueManagerName), ZT_BYTES(userId),
-    ZT_BYTES(accountingToken), ZT_BYTES(applicationIdData), ZT_INT(putApplicationType),
-    ZT_BYTES(putApplicationName), ZT_BYTES(putDate), ZT_BYTES(putTime),
-    ZT_BYTES(applicationOriginData), ZT_BYTES(groupId), ZT_INT(messageSequenceNumber),
-    ZT_INT(offset), ZT_INT(messageFlags), ZT_INT(originalLength)};
-#undef ZT_INT
-#undef ZT_BYTES
-// clang-format on
+// blobs of their exact length.
+using Field = MdField;
+constexpr const auto& kFields = kMdFields;
 constexpr int kFieldCount = static_cast<int>(sizeof kFields / sizeof kFields[0]);
 // Columns before the descriptor's: id, qmgr, queue; data comes after it.
 constexpr int kFirstField = 3;

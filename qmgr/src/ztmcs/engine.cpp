@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "state.h"
 
@@ -37,6 +38,22 @@ void disownInChild() {
     e.mu.unlock();
 }
 
+// The start listeners (addStartListener), and whether the engine has started.
+struct StartListeners {
+    std::mutex mu;
+    std::vector<StartListener> list;
+    bool started = false;
+};
+StartListeners& startListeners() {
+    static auto* l = new StartListeners;  // outlives static destructors
+    return *l;
+}
+// The engine being started, for the starting thread's listeners alone: every
+// other thread waits for the start to finish. Once started, one load.
+std::atomic<bool> g_starting{false};
+Engine* g_startingEngine = nullptr;
+std::thread::id g_startingThread;
+
 // The state directory of a process comes from ZT_STATE_DIRECTORY, read once
 // when the engine starts; a directory that cannot be used leaves the queue
 // manager unavailable (every connect refused) rather than running without
@@ -50,17 +67,54 @@ Engine* startEngine() {
         e->unavailable = error;
         std::fprintf(stderr, "ztm: state directory refused: %s\n", error.c_str());
     }
+    g_startingEngine = e;
+    g_startingThread = std::this_thread::get_id();
+    g_starting.store(true, std::memory_order_release);
+    startedOnStateDirectory();
+    g_starting.store(false, std::memory_order_release);
     return e;
 }
 }  // namespace
 
 Engine& engine() {
+    if (g_starting.load(std::memory_order_acquire) &&
+        g_startingThread == std::this_thread::get_id())
+        return *g_startingEngine;
     static Engine* e = startEngine();  // never destroyed: threads may still use it at exit
     return *e;
 }
 
 bool forkedChild() {
     return g_forkedChild.load(std::memory_order_relaxed);
+}
+
+void addStartListener(StartListener listener) {
+    StartListeners& l = startListeners();
+    std::unique_lock<std::mutex> lock(l.mu);
+    l.list.push_back(listener);
+    if (!l.started) return;
+    // Loaded after the start: restore now, late as it is.
+    lock.unlock();
+    startedOnStateDirectory(&listener);
+}
+
+void startedOnStateDirectory(const StartListener* only) {
+    std::vector<StartListener> listeners;
+    {
+        StartListeners& l = startListeners();
+        std::lock_guard<std::mutex> lock(l.mu);
+        l.started = true;
+        listeners = only != nullptr ? std::vector<StartListener>{*only} : l.list;
+    }
+    const std::string directory = stateDirectory();
+    if (directory.empty()) return;
+    for (const StartListener& listener : listeners) {
+        std::string error;
+        if (listener(directory, error)) continue;
+        std::fprintf(stderr, "ztm: state directory refused: %s\n", error.c_str());
+        std::lock_guard<std::mutex> lock(engine().mu);
+        engine().unavailable = error;
+    }
 }
 
 // ---------------------------------------------------------------- helpers
@@ -124,14 +178,21 @@ void removeMessageLocked(Queue& q, const MsgPtr& m) {
 // ------------------------------------------------------- units of work
 
 namespace {
-// The thread's XA branches in the order they were started.
+// The thread's XA branches in the order they were started. A suspended one
+// takes no work but keeps its place and connections for its resume.
 struct ThreadBranch {
     int rmid = 0;
     std::string qmgr;
     std::shared_ptr<Transaction> transaction;
     std::vector<ZTLONG> connections;  // the ones whose work joined it
+    bool suspended = false;
 };
 thread_local std::vector<ThreadBranch> t_threadBranches;
+
+std::vector<ThreadBranch>::iterator threadEntryOf(const std::shared_ptr<Transaction>& t) {
+    return std::find_if(t_threadBranches.begin(), t_threadBranches.end(),
+                        [&](const ThreadBranch& b) { return b.transaction == t; });
+}
 
 bool joinedBy(const ThreadBranch& b, ZTLONG hconn) {
     return std::find(b.connections.begin(), b.connections.end(), hconn) != b.connections.end();
@@ -151,19 +212,21 @@ Transaction* threadBranchFor(const Connection& c) {
     auto& branches = t_threadBranches;
     if (branches.empty()) return nullptr;
     for (ThreadBranch& b : branches)
-        if (joinedBy(b, c.id)) return b.transaction.get();
+        if (!b.suspended && joinedBy(b, c.id)) return b.transaction.get();
     const std::string& name = c.qmgr ? c.qmgr->name : std::string();
-    const bool named = std::any_of(branches.begin(), branches.end(),
-                                   [&](const ThreadBranch& b) { return b.qmgr == name; });
+    const bool named = std::any_of(branches.begin(), branches.end(), [&](const ThreadBranch& b) {
+        return !b.suspended && b.qmgr == name;
+    });
     ThreadBranch* chosen = nullptr;
     for (ThreadBranch& b : branches) {
-        if (named && b.qmgr != name) continue;
+        if (b.suspended || (named && b.qmgr != name)) continue;
         if (chosen == nullptr) chosen = &b;
         if (b.connections.empty()) {
             chosen = &b;
             break;
         }
     }
+    if (chosen == nullptr) return nullptr;
     chosen->connections.push_back(c.id);
     return chosen->transaction.get();
 }
@@ -361,23 +424,50 @@ void setThreadTransaction(std::shared_ptr<Transaction> transaction) {
 
 void setThreadTransaction(int rmid, const std::string& qmgr, std::shared_ptr<Transaction> transaction) {
     auto& branches = t_threadBranches;
-    auto it = std::find_if(branches.begin(), branches.end(),
-                           [rmid](const ThreadBranch& b) { return b.rmid == rmid; });
+    // A suspended branch finished meanwhile by another thread is not resumed.
+    branches.erase(std::remove_if(branches.begin(), branches.end(),
+                                  [](const ThreadBranch& b) {
+                                      return b.suspended &&
+                                             b.transaction->state() != Transaction::State::Active;
+                                  }),
+                   branches.end());
+    auto resumed = transaction ? threadEntryOf(transaction) : branches.end();
+    if (resumed != branches.end()) {
+        resumed->suspended = false;
+        return;
+    }
+    auto it = std::find_if(branches.begin(), branches.end(), [rmid](const ThreadBranch& b) {
+        return !b.suspended && b.rmid == rmid;
+    });
     if (it != branches.end()) branches.erase(it);
     if (transaction) branches.push_back(ThreadBranch{rmid, qmgr, std::move(transaction), {}});
 }
 
+void suspendThreadTransaction(const std::shared_ptr<Transaction>& transaction) {
+    auto it = threadEntryOf(transaction);
+    if (it != t_threadBranches.end()) it->suspended = true;
+}
+
+void endThreadTransaction(const std::shared_ptr<Transaction>& transaction) {
+    auto it = threadEntryOf(transaction);
+    if (it != t_threadBranches.end()) t_threadBranches.erase(it);
+}
+
 std::shared_ptr<Transaction> threadTransaction() {
-    return t_threadBranches.empty() ? nullptr : t_threadBranches.front().transaction;
+    for (const ThreadBranch& b : t_threadBranches)
+        if (!b.suspended) return b.transaction;
+    return nullptr;
 }
 
 std::shared_ptr<Transaction> threadTransaction(int rmid) {
     for (const ThreadBranch& b : t_threadBranches)
-        if (b.rmid == rmid) return b.transaction;
+        if (!b.suspended && b.rmid == rmid) return b.transaction;
     return nullptr;
 }
 
-bool implicitSyncpoint(const Connection& c) { return !t_threadBranches.empty() || c.begun; }
+bool implicitSyncpoint(const Connection& c) {
+    return c.begun || threadTransaction() != nullptr;
+}
 
 Transaction::Impl* syncpointTarget(Connection& c, ZTLONG& reason) {
     Transaction* branch = threadBranchFor(c);

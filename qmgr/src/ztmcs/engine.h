@@ -106,19 +106,36 @@ private:
 // whose open string names queue manager qmgr. threadTransaction() is the one
 // started first, or null.
 //
+// suspendThreadTransaction(t) stops t taking work (TMSUSPEND) but keeps its
+// place and the connections that worked in it; setThreadTransaction with t
+// again resumes it so. endThreadTransaction(t) forgets t, suspended or not.
+//
 // Which branch a connection's syncpoint work joins when there are several:
-// the one it joined before while they last; else the earliest started one of
-// its own queue manager (any, when none names it) that no other connection
-// of the thread has joined; else the earliest started of those.
+// the one it joined before while they last (none while that one is
+// suspended); else the earliest started one of its own queue manager (any,
+// when none names it) that no other connection of the thread has joined;
+// else the earliest started of those.
 ZTMENG_API void setThreadTransaction(std::shared_ptr<Transaction> transaction);
 ZTMENG_API void setThreadTransaction(int rmid, const std::string& qmgr,
                                      std::shared_ptr<Transaction> transaction);
+ZTMENG_API void suspendThreadTransaction(const std::shared_ptr<Transaction>& transaction);
+ZTMENG_API void endThreadTransaction(const std::shared_ptr<Transaction>& transaction);
 ZTMENG_API std::shared_ptr<Transaction> threadTransaction();
 ZTMENG_API std::shared_ptr<Transaction> threadTransaction(int rmid);
 
 // Called (without the engine lock) at the end of every ztmctl::reset(), so
 // libraries built on the engine can forget their own state too.
 ZTMENG_API void addResetListener(std::function<void()> listener);
+
+// Called when the engine starts on a state directory (at its first use, or
+// ztmctl::setStateDirectory), once its message store is loaded and before
+// any verb is served: a library built on the engine restores what it keeps
+// there (the XA resource manager, its in-doubt branches). A listener that
+// cannot use the directory answers false and why; the queue manager is then
+// unavailable, as for a damaged message store. A listener added after the
+// start runs at once.
+using StartListener = std::function<bool(const std::string& directory, std::string& error)>;
+ZTMENG_API void addStartListener(StartListener listener);
 
 // The state directory whose message store the engine uses ("" when none):
 // set by ZT_STATE_DIRECTORY when the engine starts, or ztmctl::setStateDirectory.

@@ -241,6 +241,12 @@ bool setStateDirectory(const std::string& directory, std::string* error) {
         ok = ztmeng::attachStoreLocked(engine(), directory, why);
         if (!ok) engine().unavailable = why;
     }
+    if (ok) {
+        ztmeng::startedOnStateDirectory();
+        std::lock_guard<std::mutex> lock(engine().mu);
+        why = engine().unavailable;
+        ok = why.empty();
+    }
     if (!ok && error != nullptr) *error = why;
     return ok;
 }

@@ -210,6 +210,9 @@ OldState resetLocked();
 // After resetLocked: opens the message store of `directory` and puts the
 // messages it holds on their queues. false and a message when refused.
 bool attachStoreLocked(Engine& e, const std::string& directory, std::string& error);
+// Without the lock, once started on a directory: runs the start listeners (or
+// only *only); one that refuses leaves the queue manager unavailable.
+void startedOnStateDirectory(const StartListener* only = nullptr);
 
 // Queue and queue manager names: letters, digits and . _ / %, not empty.
 bool validObjectName(const std::string& name);

@@ -3,14 +3,56 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
+#include "MdFields.h"
+
 namespace ztmzse {
 
 namespace {
+
+// The descriptor as kept: its integers high byte first whatever the machine,
+// so that a state directory moves between byte orders; the eye-catcher and
+// byte fields as they are.
+using MdBytes = std::array<uint8_t, sizeof(ZTMD)>;
+static_assert(sizeof(ZTLONG) == 4, "descriptor integers are 4 bytes");
+
+template <typename Each>
+void forEachInteger(Each each) {
+    each(offsetof(ZTMD, version));
+    for (const ztmeng::MdField& f : ztmeng::kMdFields)
+        if (f.integer) each(f.offset);
+}
+
+MdBytes keptMd(const ZTMD& md) {
+    MdBytes out;
+    std::memcpy(out.data(), &md, sizeof md);
+    forEachInteger([&](std::size_t at) {
+        ZTLONG v;
+        std::memcpy(&v, out.data() + at, sizeof v);
+        const auto u = static_cast<uint32_t>(v);
+        for (std::size_t i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(u >> (24 - 8 * i));
+    });
+    return out;
+}
+
+ZTMD mdFromKept(const void* kept) {
+    const auto* in = static_cast<const uint8_t*>(kept);
+    ZTMD md;
+    std::memcpy(&md, in, sizeof md);
+    forEachInteger([&](std::size_t at) {
+        uint32_t u = 0;
+        for (std::size_t i = 0; i < 4; ++i) u = (u << 8) | in[at + i];
+        const auto v = static_cast<ZTLONG>(u);
+        std::memcpy(reinterpret_cast<char*>(&md) + at, &v, sizeof v);
+    });
+    return md;
+}
 
 // A prepared statement that finalizes itself.
 class Statement {
@@ -210,14 +252,16 @@ BranchStore::Removed BranchStore::apply(const Change& change) {
         int n = 0;
         for (const auto& m : branch.messages) {
             if (!ok) break;
-            ok = Statement(db_, "INSERT INTO message(format_id, gtrid, bqual, n, got, qmgr, queue, md, data)"
-                                " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")
+            ok = Statement(
+                     db_,
+                     "INSERT INTO message(format_id, gtrid, bqual, n, got, qmgr, queue, md, data)"
+                     " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")
                      .xid(1, branch.xid)
                      .integer(4, n++)
                      .integer(5, m.got ? 1 : 0)
                      .text(6, m.qmgr)
                      .text(7, m.queue)
-                     .blob(8, &m.md, sizeof m.md)  // the same 364 bytes on both widths
+                     .blob(8, keptMd(m.md).data(), sizeof(MdBytes))  // 364 bytes on every machine
                      .blob(9, m.data.data(), m.data.size())
                      .done();
         }
@@ -302,7 +346,7 @@ bool BranchStore::loadAll(std::vector<Saved>& out, std::string& error) {
             held.got = got == 1;
             held.qmgr = reinterpret_cast<const char*>(sqlite3_column_text(m, 1));
             held.queue = reinterpret_cast<const char*>(sqlite3_column_text(m, 2));
-            std::memcpy(&held.md, sqlite3_column_blob(m, 3), sizeof held.md);
+            held.md = mdFromKept(sqlite3_column_blob(m, 3));
             held.data = columnBytes(m, 4);
             saved.messages.push_back(std::move(held));
         }

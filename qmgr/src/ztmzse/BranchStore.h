@@ -11,7 +11,8 @@
 //
 // Rows hold explicit fields (the XID's format, gtrid and bqual; each message's
 // queue, descriptor record and data), never a record whose layout depends on
-// the width, so 32-bit and 64-bit processes read each other's stores. The
+// the width, and the descriptor's integers high byte first, so processes of
+// either width and byte order read each other's stores. The
 // database's user_version is the format; a file of another format, or one
 // that is not a store at all, is refused and left as it is.
 #ifndef ZTMZSE_BRANCH_STORE_H
@@ -33,7 +34,8 @@ namespace ztmzse {
 
 class BranchStore {
 public:
-    static constexpr int kFormat = 2;  // 1 held raw XID records
+    // 1 held raw XID records; 2 the descriptor in the writer's byte order.
+    static constexpr int kFormat = 3;
 
     struct Saved {
         XID xid{};

@@ -95,6 +95,17 @@ ResourceManager& resourceManager()
     return rm;
 }
 
+namespace {
+// Loaded with the queue manager, before anyone is served: when it starts on
+// a state directory, the branches in doubt there hold their messages again.
+[[maybe_unused]] const bool restoresAtStart = [] {
+    ztmeng::addStartListener([](const std::string& directory, std::string& error) {
+        return resourceManager().restore(directory, error);
+    });
+    return true;
+}();
+}  // namespace
+
 ResourceManager::Key ResourceManager::keyOf(const XID& xid)
 {
     Key key(reinterpret_cast<const char*>(&xid.formatID), sizeof xid.formatID);
@@ -160,22 +171,28 @@ void ResourceManager::associate(const Branch& branch)
     ztmeng::setThreadTransaction(branch.rmid, open_[branch.rmid].qmgr, branch.work);
 }
 
-void ResourceManager::dissociate(const Branch& branch)
-{
-    if (ztmeng::threadTransaction(branch.rmid) == branch.work) {
-        ztmeng::setThreadTransaction(branch.rmid, std::string(), nullptr);
+void ResourceManager::dissociate(const Branch& branch, bool suspended) {
+    if (suspended) {
+        ztmeng::suspendThreadTransaction(branch.work);
+    } else {
+        ztmeng::endThreadTransaction(branch.work);
     }
 }
 
-int ResourceManager::storeFor(const std::string& directory, std::shared_ptr<BranchStore>& store)
-{
-    std::string error;
+bool ResourceManager::restore(const std::string& directory, std::string& error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::shared_ptr<BranchStore> store;
+    return storeFor(directory, store, error);
+}
+
+bool ResourceManager::storeFor(const std::string& directory, std::shared_ptr<BranchStore>& store,
+                               std::string& error) {
     std::shared_ptr<ztmeng::StateDirectory> claimed = ztmeng::StateDirectory::claim(directory, error);
     if (claimed) {
         auto known = stores_.find(claimed->path());
         if (known != stores_.end()) {
             store = known->second;
-            return XA_OK;
+            return true;
         }
     }
     std::vector<BranchStore::Saved> saved;
@@ -184,8 +201,7 @@ int ResourceManager::storeFor(const std::string& directory, std::shared_ptr<Bran
         opened.reset();
     }
     if (!opened) {
-        std::fprintf(stderr, "zstXAOpen: %s\n", error.c_str());
-        return XAER_RMERR;
+        return false;
     }
     // The branches a previous process prepared are in doubt again here.
     for (BranchStore::Saved& s : saved) {
@@ -209,7 +225,7 @@ int ResourceManager::storeFor(const std::string& directory, std::shared_ptr<Bran
     }
     stores_.emplace(claimed->path(), opened);
     store = opened;
-    return XA_OK;
+    return true;
 }
 
 bool ResourceManager::unlockedFor(std::unique_lock<std::mutex>& lock, Table::iterator& it,
@@ -281,10 +297,9 @@ int ResourceManager::open(const char* openString, int rmid, long flags)
     // Without "state=" the branches go where the queue manager keeps its
     // persistent messages, so a recovered branch's messages are kept too.
     const std::string state = options.state.empty() ? ztmeng::stateDirectory() : options.state;
-    if (!state.empty()) {
-        if (int rc = storeFor(state, instance.store); rc != XA_OK) {
-            return rc;
-        }
+    if (!state.empty() && !storeFor(state, instance.store, error)) {
+        std::fprintf(stderr, "zstXAOpen: %s\n", error.c_str());
+        return XAER_RMERR;
     }
     open_.emplace(rmid, std::move(instance));
     return XA_OK;
@@ -407,13 +422,18 @@ int ResourceManager::end(const XID* xid, int rmid, long flags)
         // The thread carries the work until its last association ends.
         if (--active->second == 0) {
             branch.associated.erase(active);
-            dissociate(branch);
         }
     } else if (--suspended->second == 0) {
         branch.suspended.erase(suspended);
     }
     if (how == TMSUSPEND) {
         ++branch.suspended[self];
+    }
+    // Suspended, the thread keeps which connections worked in the branch.
+    if (branch.associated.count(self) == 0) {
+        dissociate(branch, branch.suspended.count(self) != 0);
+    }
+    if (how == TMSUSPEND) {
         return branch.rollbackOnly ? XA_RBROLLBACK : XA_OK;
     }
     if (how == TMFAIL) {

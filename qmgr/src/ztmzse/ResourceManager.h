@@ -35,6 +35,11 @@ public:
     int recover(XID* xids, long count, int rmid, long flags);
     int complete(int* handle, int* retval, int rmid, long flags);
 
+    // The queue manager started on a state directory: its branches in doubt
+    // are loaded (their messages held) before anyone is served. false and
+    // why in error when its store cannot be used.
+    bool restore(const std::string& directory, std::string& error);
+
     // Administration and inspection (the test control API).
     int heuristic(const XID* xid, int outcome);
     int branchState(const XID* xid);
@@ -89,12 +94,15 @@ private:
     Branch* find(const XID* xid);
     // The branch of instance rmid the thread is associated with, or null.
     const Branch* associatedWith(std::thread::id thread, int rmid) const;
-    // The calling thread carries the branch's work for its instance, or not.
+    // The calling thread carries the branch's work for its instance; then it
+    // no longer does: ended, or suspended (kept aside with the connections
+    // that worked in it, for a resume).
     void associate(const Branch& branch);
-    static void dissociate(const Branch& branch);
+    static void dissociate(const Branch& branch, bool suspended);
     // The store of a state directory, opened (and its branches loaded) on
-    // first use. XA_OK or XAER_RMERR.
-    int storeFor(const std::string& directory, std::shared_ptr<BranchStore>& store);
+    // first use. false and why in error when it cannot be used.
+    bool storeFor(const std::string& directory, std::shared_ptr<BranchStore>& store,
+                  std::string& error);
     // Runs io (the store's synced writes) without the lock, the branch
     // marked busy meanwhile; it then points at the branch again. false when
     // the branch went meanwhile (a reset).

@@ -19,6 +19,10 @@ namespace {
 
 ztmzse::ResourceManager& rm()
 {
+    // The queue manager starts (restoring the branches in doubt of its state
+    // directory) before the resource manager's lock is first taken.
+    static const bool started = (ztmeng::stateDirectory(), true);
+    (void)started;
     return ztmzse::resourceManager();
 }
 

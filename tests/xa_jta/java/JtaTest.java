@@ -2,6 +2,8 @@ import bitronix.tm.BitronixTransactionManager;
 import bitronix.tm.Configuration;
 import bitronix.tm.TransactionManagerServices;
 import bitronix.tm.recovery.Recoverer;
+import bitronix.tm.resource.ResourceRegistrar;
+import bitronix.tm.resource.common.ResourceBean;
 import bitronix.tm.resource.ehcache.EhCacheXAResourceProducer;
 import bitronix.tm.resource.jdbc.PoolingDataSource;
 
@@ -11,6 +13,7 @@ import com.zel.zt.ZTMessageDescriptor;
 import com.zel.zt.ZTObjectDescriptor;
 import com.zel.zt.ZTPutMessageOptions;
 import com.zel.zt.ZTXAResource;
+import com.zel.zt.ZTXid;
 import com.zel.zt.server.ZTSESSION;
 import com.zel.zt.server.ZTXAi;
 
@@ -41,10 +44,13 @@ import javax.transaction.xa.Xid;
  * bridge).
  *
  *   JtaTest scenarios DIR     commit, one-phase commit, rollback, two
- *                             sessions committed and rolled back, a failed
- *                             prepare, a lost commit, a heuristic outcome
- *   JtaTest crash DIR         a child JVM prepares both and is killed before
+ *                             sessions committed and rolled back, two
+ *                             resources built alike side by side (Bitronix's
+ *                             join on and off), a failed prepare, a lost
+ *                             commit, a heuristic outcome
+ *   JtaTest crash DIR         a child JVM prepares all and is killed before
  *                             the queue manager commits; this JVM recovers
+ *                             (twice: join on and off)
  *
  * DIR must not exist (CTest removes it first); it holds the transaction log, the database and the
  * queue manager's state directory. Prints one line per check, exits 1 when
@@ -92,7 +98,7 @@ public class JtaTest {
                 crash(dir);
                 break;
             case "crash-child":
-                crashChild(dir);
+                crashChild(dir, Integer.parseInt(args[2]));
                 break;
             default:
                 throw new IllegalArgumentException(args[0]);
@@ -102,8 +108,7 @@ public class JtaTest {
     }
 
     static void scenarios(File dir) throws Exception {
-        try (Env env = new Env(dir, null)) {
-
+        try (Env env = new Env(dir, null, 1)) {
             System.out.println("== commit: a row and a message");
             env.tm.begin();
             env.tm.getTransaction().enlistResource(env.qm);
@@ -160,6 +165,92 @@ public class JtaTest {
                         commit ? "the reply is there" : "no reply");
                 check(Collections.frequency(left, "request " + n) == (commit ? 0 : 1),
                         commit ? "the request is gone" : "the request is back");
+                check(Qm.branches() == 0, "the queue manager holds no branch");
+            }
+
+            check(env.qm.isSameRM(env.qmAlike), "isSameRM: a resource built alike");
+            int n = 10;
+            for (boolean join : new boolean[] {true, false}) {
+                env.useTmJoin(join);
+                for (boolean commit : new boolean[] {true, false}) {
+                    String id = Integer.toString(n++);
+                    System.out.println(
+                        "== two resources built alike (one per session) side by side, each its own branch,"
+                        + " and the database: " + (commit ? "commit" : "rollback") + ", join "
+                        + (join ? "on" : "off"));
+                    env.putNow("request " + id);
+                    env.tm.begin();
+                    env.tm.getTransaction().enlistResource(env.qm);
+                    env.tm.getTransaction().enlistResource(env.qmAlike);
+                    env.put("reply " + id);
+                    check(("request " + id).equals(env.getOnAlike()),
+                          "the alike resource's session got the request");
+                    env.insert(Integer.parseInt(id), "order " + id);
+                    if (commit) {
+                        env.tm.commit();
+                    } else {
+                        env.tm.rollback();
+                    }
+                    List<String> left = env.takeAll();
+                    check(env.rows("order " + id) == (commit ? 1 : 0)
+                              && Collections.frequency(left, "reply " + id) == (commit ? 1 : 0)
+                              && Collections.frequency(left, "request " + id) == (commit ? 0 : 1),
+                          commit ? "the row and the reply are there, the request gone"
+                                 : "no row, no reply, the request back");
+                    check(Qm.branches() == 0, "the queue manager holds no branch");
+                }
+                String id = Integer.toString(n++);
+                System.out.println(
+                    "== two resources built alike, the second enlisted once the first is delisted,"
+                    + " join " + (join ? "on" : "off") + ": commit");
+                prepares = Qm.calls("zstXAPrepare");
+                env.tm.begin();
+                env.tm.getTransaction().enlistResource(env.qm);
+                env.put("first " + id);
+                env.tm.getTransaction().delistResource(env.qm, XAResource.TMSUCCESS);
+                env.tm.getTransaction().enlistResource(env.qmAlike);
+                env.putOnAlike("second " + id);
+                env.insert(Integer.parseInt(id), "order " + id);
+                env.tm.commit();
+                System.out.println("        branches of the queue manager prepared: "
+                                   + (Qm.calls("zstXAPrepare") - prepares));
+                List<String> left = env.takeAll();
+                check(env.rows("order " + id) == 1 && left.contains("first " + id)
+                          && left.contains("second " + id),
+                      "the row and both messages are there");
+                check(Qm.branches() == 0, "the queue manager holds no branch");
+            }
+            env.useTmJoin(true);
+
+            // What a transaction manager may do with two resources built
+            // alike on one thread, by hand: join, or a branch each.
+            for (boolean join : new boolean[] {true, false}) {
+                String id = Integer.toString(n++);
+                System.out.println(
+                    "== by hand: the second resource built alike "
+                    + (join ? "joins (TMJOIN)" : "starts its own branch (TMNOFLAGS, another bqual)")
+                    + ", suspended and resumed meanwhile: commit");
+                byte[] gtrid = ("by hand " + id).getBytes(StandardCharsets.UTF_8);
+                Xid first = new ZTXid(0x5A54, gtrid, new byte[] {1});
+                Xid second = join ? first : new ZTXid(0x5A54, gtrid, new byte[] {2});
+                env.qm.start(first, XAResource.TMNOFLAGS);
+                env.qmAlike.start(second, join ? XAResource.TMJOIN : XAResource.TMNOFLAGS);
+                env.put("first " + id);
+                env.qmAlike.end(second, XAResource.TMSUSPEND);
+                env.qmAlike.start(second, XAResource.TMRESUME);
+                env.putOnAlike("second " + id);
+                env.qmAlike.end(second, XAResource.TMSUCCESS);
+                env.qm.end(first, XAResource.TMSUCCESS);
+                check(Qm.visibleDepth(QUEUE) == 0, "nothing visible before the commit");
+                if (!join) {
+                    check(env.qmAlike.prepare(second) == XAResource.XA_RDONLY,
+                          "its own branch, a name for the first one, is read-only");
+                }
+                check(env.qm.prepare(first) == XAResource.XA_OK, "the first branch prepared");
+                env.qm.commit(first, false);
+                List<String> left = env.takeAll();
+                check(left.contains("first " + id) && left.contains("second " + id),
+                      "both messages are there");
                 check(Qm.branches() == 0, "the queue manager holds no branch");
             }
 
@@ -230,11 +321,22 @@ public class JtaTest {
         }
     }
 
+    /**
+     * Twice, Bitronix's join on and off: each time the child enlists the
+     * queue manager twice (two resources built alike, side by side) beside
+     * the second session and the database.
+     */
     static void crash(File dir) throws Exception {
+        crash(new File(dir, "join"), 1);
+        crash(new File(dir, "nojoin"), 3);
+    }
+
+    /** firstRmid: the rmid of the first session; the second session's is the next. */
+    static void crash(File dir, int firstRmid) throws Exception {
         List<String> command = new ArrayList<>(Arrays.asList(System.getProperty("zt.java").split(" ")));
         command.addAll(ManagementFactory.getRuntimeMXBean().getInputArguments());
-        command.addAll(Arrays.asList("-cp", System.getProperty("java.class.path"), "JtaTest", "crash-child",
-                dir.getPath()));
+        command.addAll(Arrays.asList("-cp", System.getProperty("java.class.path"), "JtaTest",
+                                     "crash-child", dir.getPath(), Integer.toString(firstRmid)));
         Process child = new ProcessBuilder(command).redirectErrorStream(true).start();
         boolean prepared = false;
         try (BufferedReader out = new BufferedReader(
@@ -252,26 +354,36 @@ public class JtaTest {
         int status = child.waitFor();
         check(prepared && status == 128 + 9, "the child JVM was killed (SIGKILL) after both prepared, status "
                 + status);
-        System.out.println("== a new JVM, the same transaction log and state directory");
-        try (Env env = new Env(dir, null)) {
+        System.out.println("== a new JVM, the same transaction log and state directory ("
+                           + dir.getName() + ")");
+        try (Env env = new Env(dir, null, firstRmid)) {
             check(env.rows("order 7") == 1, "the row is there once");
-            check(env.takeAll("order 7") == 1, "the message is there once");
-            check(env.takeAll("request 7") == 0, "the request the second session got is gone");
+            List<String> left = env.takeAll();
+            System.out.println("        the queue holds " + left);
+            check(Collections.frequency(left, "order 7") == 1, "the message is there once");
+            check(Collections.frequency(left, "note 7") == 1,
+                  "the alike resource's session's message is there once");
+            check(!left.contains("request 7"), "the request the second session got is gone");
             check(Qm.branches() == 0, "nothing left in doubt");
         }
     }
 
-    static void crashChild(File dir) throws Exception {
-        Env env = new Env(dir, qm -> new Stalling(qm));
+    static void crashChild(File dir, int firstRmid) throws Exception {
+        Env env = new Env(dir, qm -> new Stalling(qm), firstRmid);
+        env.useTmJoin(firstRmid == 1);
         BitronixTransactionManager tm = env.tm;
         env.putNow("request 7");
         tm.begin();
         tm.getTransaction().enlistResource(env.registered);
+        tm.getTransaction().enlistResource(env.registeredAlike);
         tm.getTransaction().enlistResource(env.qm2);
         env.put("order 7");
         if (!"request 7".equals(env.getOnSecond())) {
             throw new IllegalStateException("the second session got no request");
         }
+        // After the second session's work, so it joins the first session's
+        // branch (the earliest), whose commit stalls.
+        env.putOnAlike("note 7");
         env.insert(7, "order 7");
         tm.commit();
         System.out.println("child: commit returned, which it must not");
@@ -350,26 +462,32 @@ public class JtaTest {
 
     /**
      * Bitronix, Derby and the queue manager over one directory. The queue
-     * manager has two sessions (connections), each with its resource: qm
-     * (rmid 1) for the first, which puts, and qm2 (rmid 2) for the second,
-     * which gets.
+     * manager has three sessions (connections), each with its resource: qm
+     * (rmid 1) for the first, which puts, qm2 (rmid 2) for the second, which
+     * gets, and qmAlike (built as qm, so rmid 1 too) for the third. The rmids
+     * are firstRmid and the next.
      */
     static final class Env implements AutoCloseable {
         final File dir;
         final String openString;
         final ZTXAResource qm;
         final ZTXAResource qm2;
+        final ZTXAResource qmAlike;
         final XAResource registered;
+        final XAResource registeredAlike;
         final PoolingDataSource db;
         BitronixTransactionManager tm;
         final ZTSESSION session = new ZTSESSION();
         final Pint hconn = new Pint(-1);
         final Pint hconn2 = new Pint(-1);
+        final Pint hconn3 = new Pint(-1);
         final int out;
         final int in;
         final int in2;
+        final int in3;
+        final int out3;
 
-        Env(File dir, Wrap wrap) throws Exception {
+        Env(File dir, Wrap wrap, int firstRmid) throws Exception {
             this.dir = dir;
             dir.mkdirs();
             System.setProperty("derby.stream.error.file", new File(dir, "derby.log").getPath());
@@ -385,10 +503,14 @@ public class JtaTest {
             db.init();
 
             openString = "QM1;state=" + new File(dir, "qm").getPath();
-            qm = new ZTXAResource(openString, 1);
-            qm2 = new ZTXAResource(openString, 2);
+            qm = new ZTXAResource(openString, firstRmid);
+            qm2 = new ZTXAResource(openString, firstRmid + 1);
+            qmAlike = new ZTXAResource(openString, firstRmid);
             registered = wrap == null ? qm : wrap.wrap(qm);
+            registeredAlike = wrap == null ? qmAlike : wrap.wrap(qmAlike);
+            // One configuration: the resources built alike under one name.
             EhCacheXAResourceProducer.registerXAResource("qm", registered);
+            EhCacheXAResourceProducer.registerXAResource("qm", registeredAlike);
             EhCacheXAResourceProducer.registerXAResource("qm2", qm2);
             // Starting it recovers what the log and the resources hold.
             tm = TransactionManagerServices.getTransactionManager();
@@ -405,9 +527,18 @@ public class JtaTest {
             expect("_ZTCONN", cc, rc);
             session._ZTCONN("QM1", hconn2, cc, rc);
             expect("_ZTCONN", cc, rc);
+            session._ZTCONN("QM1", hconn3, cc, rc);
+            expect("_ZTCONN", cc, rc);
             out = open(hconn, OUTPUT);
             in = open(hconn, INPUT_SHARED);
             in2 = open(hconn2, INPUT_SHARED);
+            in3 = open(hconn3, INPUT_SHARED);
+            out3 = open(hconn3, OUTPUT);
+        }
+
+        /** Whether Bitronix joins a resource to an ended one of the same resource manager. */
+        void useTmJoin(boolean join) {
+            ((ResourceBean) ResourceRegistrar.get("qm")).setUseTmJoin(join);
         }
 
         /** Before each start: a shut down transaction manager forgets its configuration. */
@@ -448,19 +579,30 @@ public class JtaTest {
             put(text, NO_SYNCPOINT);
         }
 
-        private void put(String text, int options) {
+        /** A put under syncpoint on the third session (qmAlike's). */
+        void putOnAlike(String text) { put(hconn3, out3, text, SYNCPOINT); }
+
+        private void put(String text, int options) { put(hconn, out, text, options); }
+
+        private void put(Pint connection, int hobj, String text, int options) {
             byte[] data = text.getBytes(StandardCharsets.UTF_8);
             ZTPutMessageOptions pmo = new ZTPutMessageOptions();
             pmo.options = options;
             Pint cc = new Pint();
             Pint rc = new Pint();
-            session._ZTPUT(hconn.x, out, new ZTMessageDescriptor(), pmo, data.length, data, cc, rc);
+            session._ZTPUT(connection.x, hobj, new ZTMessageDescriptor(), pmo, data.length, data,
+                           cc, rc);
             expect("_ZTPUT", cc, rc);
         }
 
         /** A get under syncpoint on the second session; the text got. */
-        String getOnSecond() {
-            String text = get(hconn2, in2, SYNCPOINT);
+        String getOnSecond() { return getUnderSyncpoint(hconn2, in2); }
+
+        /** A get under syncpoint on the third session (qmAlike's); the text got. */
+        String getOnAlike() { return getUnderSyncpoint(hconn3, in3); }
+
+        private String getUnderSyncpoint(Pint connection, int hobj) {
+            String text = get(connection, hobj, SYNCPOINT);
             if (text == null) {
                 throw new IllegalStateException("_ZTGET: no message");
             }
@@ -528,8 +670,13 @@ public class JtaTest {
             Pint rc = new Pint();
             session._ZTDISC(hconn, cc, rc);
             session._ZTDISC(hconn2, cc, rc);
+            session._ZTDISC(hconn3, cc, rc);
             tm.shutdown();
             db.close();
+            // The next Env of this JVM (the crash test's second round) registers its own.
+            EhCacheXAResourceProducer.unregisterXAResource("qm", registered);
+            EhCacheXAResourceProducer.unregisterXAResource("qm", registeredAlike);
+            EhCacheXAResourceProducer.unregisterXAResource("qm2", qm2);
         }
 
         private static void expect(String verb, Pint cc, Pint rc) {
