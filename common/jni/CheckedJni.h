@@ -287,6 +287,21 @@ private:
     bool pushed_ = false;
 };
 
+// A native's own local frame, which the JVM releases as the native returns:
+// a native that makes only a few references (the 16 JNI grants a native
+// without asking) leaves them to it, as to a ReleaseFrame, instead of deleting
+// each. Code it calls that may be called from outside a native still deletes
+// them there.
+class OwnFrame {
+public:
+    OwnFrame() : outer_(releasedByFrame) { releasedByFrame = true; }
+    ~OwnFrame() { releasedByFrame = outer_; }
+    OwnFrame(const OwnFrame&) = delete;
+    OwnFrame& operator=(const OwnFrame&) = delete;
+
+private:
+    bool outer_;
+};
 }  // namespace checked
 
 // A local reference released with checked::releaseLocalRef: left to the frame

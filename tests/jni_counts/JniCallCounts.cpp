@@ -142,12 +142,12 @@ TEST_F(JniCallCounts, EachVerbMakesExactlyThePinnedCalls) {
         // The XA natives neither trace nor write holders.
         {"xa_start_N",
          [&](JNIEnv* e) { Java_com_zel_zt_server_ZTXAi_xa_1start_1N(e, nullptr, xid, 1, 0); },
-         {18, 0, 0, 0}, {18, 0, 0, 0}, 0},
+         {15, 0, 0, 0}, {15, 0, 0, 0}, 0},
         {"xa_end_N",
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTXAi_xa_1end_1N(e, nullptr, xid, 1, 0x04000000);
          },
-         {18, 0, 0, 0}, {18, 0, 0, 0}, 0},
+         {15, 0, 0, 0}, {15, 0, 0, 0}, 0},
         {"xa_recover_N 2 XIDs",
          [&](JNIEnv* e) {
              // Instant mode answers a recover with nothing: this one is scripted.
