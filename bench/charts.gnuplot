@@ -19,14 +19,14 @@ set xtics rotate by -30 left
 set ylabel "ns per call"
 # The empty native and the field read (the first two rows) are the units;
 # their bars would not show.
-plot dir."/verb_costs.csv" every ::2 using 5:xtic(1) title "bridge", \
-     "" every ::2 using 4 title "host"
+plot dir."/verb_costs.csv" every ::3 using 5:xtic(1) title "bridge", \
+     "" every ::3 using 4 title "host"
 
 set output dir."/verb_fields.png"
 set title "Per-verb cost, trace off, in field-access equivalents (one int field read through JNI = 1)"
 set ylabel "field reads per call"
-plot dir."/verb_costs.csv" every ::2 using 10:xtic(1) title "bridge", \
-     "" every ::2 using ($9 - $10) title "host"
+plot dir."/verb_costs.csv" every ::3 using 10:xtic(1) title "bridge", \
+     "" every ::3 using ($9 - $10) title "host"
 
 reset
 set datafile separator ","

@@ -304,8 +304,9 @@ public class Bench {
             pool.shutdown();
         }
         List<String[]> rows = new ArrayList<>();
-        rows.add(new String[] {"8 threads, first _ZTPUT with a class not met before", fmt(median(cold) / 1000)});
-        rows.add(new String[] {"8 threads, _ZTPUT with that class known", fmt(median(warm) / 1000)});
+        // No commas in the labels: they are CSV cells.
+        rows.add(new String[] {"8 threads: first _ZTPUT of a class not met before", fmt(median(cold) / 1000)});
+        rows.add(new String[] {"8 threads: _ZTPUT of that class once known", fmt(median(warm) / 1000)});
         table("Member cache cold start (trace off; release to last return, median of " + rounds + " rounds)",
                 new String[] {"case", "us"}, rows, out, "cold_start.csv");
     }
