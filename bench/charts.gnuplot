@@ -67,6 +67,7 @@ set y2tics
 set yrange [0:*]
 set y2range [0:*]
 plot dir."/threads.csv" using 1:2 axes x1y1 with linespoints lw 2 title "ns per pair, each thread", \
+     "" using 1:5 axes x1y1 with linespoints lw 2 title "CPU ns per pair, each thread", \
      "" using 1:4 axes x1y2 with linespoints lw 2 title "pairs/s, all threads"
 
 reset

@@ -68,6 +68,15 @@ public class Bench {
     static final int HCONN = 1;
     static final int HOBJ = 1;
 
+    static final java.lang.management.ThreadMXBean THREADS = java.lang.management.ManagementFactory.getThreadMXBean();
+
+    /**
+     * The calling thread's CPU time per call in the last nsPerCall (median of
+     * its runs): on a machine shared with other work it leaves out the time the
+     * thread waited for a core, which the elapsed time counts.
+     */
+    static double lastCpuNs;
+
     /** Median nanoseconds per call of op over RUNS runs of `calls` calls. */
     static double nsPerCall(Op op, int requested) {
         int calls = Math.max(50, (int) (requested * SCALE));
@@ -75,14 +84,19 @@ public class Bench {
             op.run();
         }
         double[] runs = new double[RUNS];
+        double[] cpu = new double[RUNS];
         for (int r = 0; r < RUNS; r++) {
+            long startCpu = THREADS.getCurrentThreadCpuTime();
             long start = System.nanoTime();
             for (int i = 0; i < calls; i++) {
                 op.run();
             }
             runs[r] = (System.nanoTime() - start) / (double) calls;
+            cpu[r] = (THREADS.getCurrentThreadCpuTime() - startCpu) / (double) calls;
         }
         Arrays.sort(runs);
+        Arrays.sort(cpu);
+        lastCpuNs = cpu[RUNS / 2];
         return runs[RUNS / 2];
     }
 
@@ -229,12 +243,14 @@ public class Bench {
         // a machine whose speed drifts during the table moves them with it.
         Units units = new Units();
         double[] off = new double[ops.length];
+        double[] offCpu = new double[ops.length];
         double[] hostNs = new double[ops.length];
         double[] on = new double[ops.length];
         for (int i = 1; i < ops.length; i++) {
             units.sample();
             tracing(false);
             off[i] = nsPerCall(ops[i], 50_000);
+            offCpu[i] = lastCpuNs;
             hostNs[i] = nsPerCall(host[i], 50_000);
             tracing(true);
             on[i] = nsPerCall(ops[i], 5_000);
@@ -246,21 +262,27 @@ public class Bench {
         // The empty native has nothing to trace: its one figure serves both columns.
         off[0] = floor;
         on[0] = floor;
+        // The floor's CPU time, from one more measure of the empty native.
+        nsPerCall(ops[0], 200_000);
+        offCpu[0] = lastCpuNs;
         List<String[]> rows = new ArrayList<>();
         for (int i = 0; i < ops.length; i++) {
             double bridge = Math.max(0, off[i] - hostNs[i]);
             rows.add(new String[] {names[i], fmt(off[i]), fmt(off[i] / floor), fmt(hostNs[i]), fmt(bridge),
-                fmt(bridge / floor), fmt(on[i]), fmt(on[i] / floor), fmt(off[i] / field), fmt(bridge / field)});
+                fmt(bridge / floor), fmt(on[i]), fmt(on[i] / floor), fmt(off[i] / field), fmt(bridge / field),
+                fmt(offCpu[i])});
             if (i == 0) {
                 rows.add(new String[] {"one int field read (unit)", fmt(field), fmt(field / floor), "0",
-                    fmt(field), fmt(field / floor), fmt(field), fmt(field / floor), "1", "1"});
+                    fmt(field), fmt(field / floor), fmt(field), fmt(field / floor), "1", "1", "-"});
             }
         }
         table("Per-verb cost (ns per call; x floor: ratio to the empty native, x field: to one int field read,"
                 + " each the median of " + units.floor.size() + " samples taken between the rows; host = the"
-                + " host's own Java the verb calls, from Java; bridge = total less host)",
+                + " host's own Java the verb calls, from Java; bridge = total less host; CPU ns: the thread's CPU"
+                + " time per call, without the time it waited for a core)",
                 new String[] {"verb", "ns, trace off", "x floor", "host ns", "bridge ns", "bridge x floor",
-                    "ns, trace on", "x floor", "x field", "bridge x field"}, rows, out, "verb_costs.csv");
+                    "ns, trace on", "x floor", "x field", "bridge x field", "CPU ns, trace off"}, rows, out,
+                "verb_costs.csv");
     }
 
     /**
@@ -393,8 +415,14 @@ public class Bench {
                     }
                     allAtOnce(pool, threadCount, t -> each[t].run(pairs));
                     double[] runs = new double[RUNS];
+                    double[] cpu = new double[RUNS];
                     for (int r = 0; r < RUNS; r++) {
                         runs[r] = allAtOnce(pool, threadCount, t -> each[t].run(pairs));
+                        double sum = 0;
+                        for (Pair p : each) {
+                            sum += p.cpuNs;
+                        }
+                        cpu[r] = sum / threadCount / pairs;
                     }
                     for (Pair p : each) {
                         p.close();
@@ -403,7 +431,7 @@ public class Bench {
                     double perPair = wall / pairs;
                     single = threadCount == 1 ? perPair : single;
                     rows.add(new String[] {Integer.toString(threadCount), fmt(perPair), fmt(perPair / single),
-                        fmt(threadCount * pairs / (wall / 1e9))});
+                        fmt(threadCount * pairs / (wall / 1e9)), fmt(median(cpu))});
                 } finally {
                     pool.shutdown();
                 }
@@ -414,7 +442,8 @@ public class Bench {
             setInstantMode(true);
         }
         table("Threads (trace off): warm 1 KiB _ZTPUT/_ZTGET pairs, each thread on its own connection and queue",
-                new String[] {"threads", "ns per pair, each thread", "x 1 thread", "pairs/s, all"}, rows, out,
+                new String[] {"threads", "ns per pair, each thread", "x 1 thread", "pairs/s, all",
+                    "CPU ns per pair, each thread"}, rows, out,
                 "threads.csv");
     }
 
@@ -446,11 +475,16 @@ public class Bench {
             gmo.matchOptions = 0;
         }
 
+        /** The thread's CPU time over its last run of pairs. */
+        long cpuNs;
+
         void run(int pairs) {
+            long startCpu = THREADS.getCurrentThreadCpuTime();
             for (int i = 0; i < pairs; i++) {
                 session._ZTPUT(hconn.x, hobj.x, putMd, pmo, data.length, data, cc, rc);
                 session._ZTGET(hconn.x, hobj.x, getMd, gmo, buffer.length, buffer, length, cc, rc);
             }
+            cpuNs = THREADS.getCurrentThreadCpuTime() - startCpu;
             // Every pair is the same: one that failed would show here.
             check("_ZTPUT/_ZTGET");
             if (length.x != data.length) {
