@@ -79,6 +79,7 @@ set title "Member cache cold start: 8 threads meeting one class at once (release
 set style data histograms
 set style fill solid 0.8 border -1
 set boxwidth 0.6
+set xrange [0.5:2.5]
 set yrange [0:*]
 set ylabel "us"
 plot dir."/cold_start.csv" using 2:xtic(1) notitle
