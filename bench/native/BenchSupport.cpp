@@ -13,6 +13,30 @@ extern "C" {
 
 JNIEXPORT void JNICALL Java_Bench_empty(JNIEnv*, jclass) {}
 
+// The unit the verbs are also reported in: one call reading the 16 int fields
+// f0 to f15 of one object, each a plain GetIntField. The identifiers are looked
+// up by the first call, on that object's class (the benchmark's own).
+JNIEXPORT jint JNICALL Java_Bench_readIntFields(JNIEnv* env, jclass, jobject obj) {
+    constexpr int kFields = 16;
+    static jfieldID ids[kFields] = {};
+    if (ids[0] == nullptr) {
+        jclass cls = env->GetObjectClass(obj);
+        for (int i = 0; i < kFields; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            ids[i] = env->GetFieldID(cls, name.c_str(), "I");
+            if (ids[i] == nullptr) {
+                return 0;
+            }
+        }
+        env->DeleteLocalRef(cls);
+    }
+    jint sum = 0;
+    for (jfieldID id : ids) {
+        sum += env->GetIntField(obj, id);
+    }
+    return sum;
+}
+
 // Nanoseconds per field lookup by name, over `rounds` lookups of every field
 // named: what the converters pay for each member they look up per call.
 JNIEXPORT jdouble JNICALL Java_Bench_fieldLookupNs(JNIEnv* env, jclass, jclass cls,

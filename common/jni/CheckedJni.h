@@ -198,12 +198,16 @@ inline void setObjectField(JNIEnv* env, jobject obj, jfieldID id, jobject value)
     env->SetObjectField(obj, id, value);
 }
 // The first `length` characters of a string whose length was just read, or
-// the first `length` elements of an array no shorter: no bounds to break.
+// the first `length` elements of an array no shorter (read or stored): no
+// bounds to break.
 inline void stringUtfPrefix(JNIEnv* env, jstring string, jsize length, char* to) {
     env->GetStringUTFRegion(string, 0, length, to);
 }
 inline void byteArrayPrefix(JNIEnv* env, jbyteArray array, jsize length, jbyte* to) {
     env->GetByteArrayRegion(array, 0, length, to);
+}
+inline void storeByteArrayPrefix(JNIEnv* env, jbyteArray array, jsize length, const jbyte* from) {
+    env->SetByteArrayRegion(array, 0, length, from);
 }
 // The whole of an array just made with that length: no bounds to break.
 inline void fillNewByteArray(JNIEnv* env, jbyteArray array, jsize length, const jbyte* from) {
@@ -256,9 +260,9 @@ public:
 
 private:
     void push() {
-        // Failure is a negative result with OutOfMemoryError raised: the
-        // exception is what is tested, as for a Java method.
-        pushed_ = env_->PushLocalFrame(capacity_) == 0 && !env_->ExceptionCheck();
+        // Failure is a negative result (OutOfMemoryError raised with it); the
+        // result alone tells, with no exception test on the path that works.
+        pushed_ = env_->PushLocalFrame(capacity_) == JNI_OK;
         if (!pushed_) {
             ExceptionStash::park(env_);
         }
@@ -283,6 +287,21 @@ private:
     bool pushed_ = false;
 };
 
+// A native's own local frame, which the JVM releases as the native returns:
+// a native that makes only a few references (the 16 JNI grants a native
+// without asking) leaves them to it, as to a ReleaseFrame, instead of deleting
+// each. Code it calls that may be called from outside a native still deletes
+// them there.
+class OwnFrame {
+public:
+    OwnFrame() : outer_(releasedByFrame) { releasedByFrame = true; }
+    ~OwnFrame() { releasedByFrame = outer_; }
+    OwnFrame(const OwnFrame&) = delete;
+    OwnFrame& operator=(const OwnFrame&) = delete;
+
+private:
+    bool outer_;
+};
 }  // namespace checked
 
 // A local reference released with checked::releaseLocalRef: left to the frame

@@ -6,6 +6,11 @@
 // raised again as the native returns, so the caller finds it pending. They
 // reach the queue manager only through swch, so a Java caller gets exactly
 // what a native transaction manager using the switch gets.
+//
+// Read from the top: each piece comes before the code that uses it. First a
+// Java XID to the record (javaToCxid), then the record to a Java XID
+// (cXidToJava, and the recover native through the same path), then the
+// natives' own helpers, the natives last.
 #include "ZTXAiMethods.h"
 
 #include <atomic>
@@ -22,9 +27,9 @@
 #include "MemberCache.h"
 #include "NativeBoundary.h"
 
-namespace {
+// --- a Java XID to the record ----------------------------------------------------
 
-using XidBuffer = std::unique_ptr<XID[], FreeDeleter>;
+namespace {
 
 // The getters of the XID classes seen so far, kept per class: a transaction
 // manager passes its own XID class, and any number of them may be in use.
@@ -92,8 +97,8 @@ int copyXidPart(JNIEnv* env, jobject jxid, XidMethods& methods, XidMethod slot, 
         std::fputs(part.noMethod, stderr);
         return -1;
     }
-    LocalRef<jbyteArray> array(env,
-                               static_cast<jbyteArray>(checked::callObjectMethod(env, jxid, mid)));
+    FramedRef<jbyteArray> array(env,
+                                static_cast<jbyteArray>(checked::callObjectMethod(env, jxid, mid)));
     if (array.get() == nullptr || ExceptionStash::raised(env)) {
         std::fputs(part.noArray, stderr);
         return -1;
@@ -113,6 +118,50 @@ int copyXidPart(JNIEnv* env, jobject jxid, XidMethods& methods, XidMethod slot, 
     return 0;
 }
 
+}  // namespace
+
+extern "C" {
+
+int javaToCxid(JNIEnv* env, jobject jxid, XID* xid) {
+    // GetObjectClass requires an object; a null one is refused here.
+    if (jxid == nullptr) {
+        std::fputs("failed to get class of xid (null)\n", stderr);
+        return -1;
+    }
+    FramedRef<jclass> cls(env, checked::objectClass(env, jxid));
+    XidMethods methods(env, cls.get());
+    if (methods.failed()) {
+        std::fputs("failed to keep the class of xid\n", stderr);
+        return -1;
+    }
+    jmethodID getFormatId = methods.get(kGetFormatId, "getFormatId", "()I");
+    if (getFormatId == nullptr) {
+        std::fputs("failed to get methodID for xid.getFormatId()\n", stderr);
+        return -1;
+    }
+    xid->formatID = checked::callIntMethod(env, jxid, getFormatId);
+    if (ExceptionStash::raised(env)) {
+        // No line end: the verb's own message follows on the same line.
+        std::fputs("call to getFormatId failed", stderr);
+        return -1;
+    }
+    if (copyXidPart(env, jxid, methods, kGetGlobalTransactionId, kGtrid, &xid->gtrid_length,
+                    xid->data) != 0) {
+        return -1;
+    }
+    if (copyXidPart(env, jxid, methods, kGetBranchQualifier, kBqual, &xid->bqual_length,
+                    xid->data + xid->gtrid_length) != 0) {
+        return -1;
+    }
+    return 0;
+}
+
+}  // extern "C"
+
+// --- the record to a Java XID ----------------------------------------------------
+
+namespace {
+
 // A byte part of a record from the queue manager: refused when its length
 // would take the copy outside the record.
 bool partLengthValid(const char* what, long length, long limit) {
@@ -130,65 +179,6 @@ jbyteArray newByteArray(JNIEnv* env, const char* bytes, long length) {
                                   reinterpret_cast<const jbyte*>(bytes));
     }
     return array;
-}
-
-// One line of bytes, each followed by a blank. A byte is signed: 0x80 and
-// above widen to ffffff80 and so on.
-void printBytes(const char* bytes, long n) {
-    for (long i = 0; i < n; ++i) {
-        const int widened = static_cast<signed char>(bytes[i]);
-        std::printf("%x ", static_cast<unsigned>(widened));
-    }
-    std::printf("\n");
-}
-
-// The flags word is a set of bits: a Java int goes to the entry's long
-// without sign extension, so TMASYNC stays 0x80000000 on 64-bit too.
-long xaFlags(jint flags) {
-    return static_cast<long>(static_cast<unsigned long>(static_cast<std::uint32_t>(flags)));
-}
-
-using StringEntry = int (*xa_switch_t::*)(char*, int, long);
-using XidEntry = int (*xa_switch_t::*)(XID*, int, long);
-
-jint stringVerb(JNIEnv* env, jstring qmgrName, jint rmid, jint flags, const char* verb,
-                StringEntry entry) {
-    if (qmgrName == nullptr) {
-        std::fprintf(stderr, "%s: qmgrName is null\n", verb);
-        return -1;
-    }
-    StringChars chars = checked::utfChars(env, qmgrName);
-    if (chars.get() == nullptr) {
-        std::fprintf(stderr, "%s: failed to get string from qmgrName\n", verb);
-        return -1;
-    }
-    return (swch->*entry)(const_cast<char*>(chars.get()), rmid, xaFlags(flags));
-}
-
-// Every XA native runs inside the one boundary; a failure of the bridge
-// itself (nothing the code above raises, but nothing may cross into the JVM)
-// is the same -1 as the natives' own failures.
-template <typename Body>
-jint xaNative(JNIEnv* env, Body&& body) {
-    return nativeBoundary(env, body, [] { return jint{-1}; });
-}
-
-jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb, XidEntry entry) {
-    if (jxid == nullptr) {
-        std::fprintf(stderr, "%s: xid is null\n", verb);
-        return -1;
-    }
-    // Zeroed: the bytes past the two parts go to the queue manager too.
-    XID xid = {};
-    int rc = javaToCxid(env, jxid, &xid);
-    if (rc != 0) {
-        std::fprintf(stderr, "%s: failed to convert xid\n", verb);
-        return rc;
-    }
-    if (checked::failedSoFar(env)) {
-        return -1;
-    }
-    return (swch->*entry)(&xid, rmid, xaFlags(flags));
 }
 
 // How a step of making a host XID reports that it made nothing; the host's
@@ -285,14 +275,17 @@ jobject newJavaXid(JNIEnv* env, jclass cls, jmethodID ctor, const XID& xid) {
     return madeNothing(env, result, "failed to create an instance of ZTXid\n") ? nullptr : result;
 }
 
-// One XID a recover returns, as cXidToJava makes it (the same checks and
-// messages in the same order) but with the kept class and constructor, taken
-// into `cls` and `ctor` by the first XID and used by the rest.
-jobject recoveredXidToJava(JNIEnv* env, const XID& xid, LocalRef<jclass>& cls, jmethodID& ctor) {
+// The one way from a record to a host XID, for cXidToJava and the recover
+// native alike: the parts' lengths checked, the class and constructor taken
+// into `cls` and `ctor` by `find` unless an XID before took them, then the
+// object. Null after the failure's message, or with the JVM's error taken aside.
+template <typename Find>
+jobject xidToJava(JNIEnv* env, const XID& xid, LocalRef<jclass>& cls, jmethodID& ctor,
+                  Find&& find) {
     if (!partLengthsValid(xid)) {
         return nullptr;
     }
-    if (cls.get() == nullptr && !keptXidClass.find(env, cls, ctor)) {
+    if (cls.get() == nullptr && !find(env, cls, ctor)) {
         return nullptr;
     }
     return newJavaXid(env, cls.get(), ctor, xid);
@@ -302,51 +295,32 @@ jobject recoveredXidToJava(JNIEnv* env, const XID& xid, LocalRef<jclass>& cls, j
 
 extern "C" {
 
-int javaToCxid(JNIEnv* env, jobject jxid, XID* xid) {
-    // GetObjectClass requires an object; a null one is refused here.
-    if (jxid == nullptr) {
-        std::fputs("failed to get class of xid (null)\n", stderr);
-        return -1;
-    }
-    LocalRef<jclass> cls(env, checked::objectClass(env, jxid));
-    XidMethods methods(env, cls.get());
-    if (methods.failed()) {
-        std::fputs("failed to keep the class of xid\n", stderr);
-        return -1;
-    }
-    jmethodID getFormatId = methods.get(kGetFormatId, "getFormatId", "()I");
-    if (getFormatId == nullptr) {
-        std::fputs("failed to get methodID for xid.getFormatId()\n", stderr);
-        return -1;
-    }
-    xid->formatID = checked::callIntMethod(env, jxid, getFormatId);
-    if (ExceptionStash::raised(env)) {
-        // No line end: the verb's own message follows on the same line.
-        std::fputs("call to getFormatId failed", stderr);
-        return -1;
-    }
-    if (copyXidPart(env, jxid, methods, kGetGlobalTransactionId, kGtrid, &xid->gtrid_length,
-                    xid->data) != 0) {
-        return -1;
-    }
-    if (copyXidPart(env, jxid, methods, kGetBranchQualifier, kBqual, &xid->bqual_length,
-                    xid->data + xid->gtrid_length) != 0) {
-        return -1;
-    }
-    return 0;
-}
-
 jobject cXidToJava(JNIEnv* env, XID xid) {
-    if (!partLengthsValid(xid)) {
-        return nullptr;
-    }
+    // Found by name on every call: the caller's loader decides which class.
     LocalRef<jclass> cls(env, nullptr);
     jmethodID ctor = nullptr;
-    if (!findXidClass(env, cls, ctor)) {
-        return nullptr;
-    }
-    return newJavaXid(env, cls.get(), ctor, xid);
+    return xidToJava(env, xid, cls, ctor, findXidClass);
 }
+
+}  // extern "C"
+
+// --- the record printed ----------------------------------------------------------
+
+namespace {
+
+// One line of bytes, each followed by a blank. A byte is signed: 0x80 and
+// above widen to ffffff80 and so on.
+void printBytes(const char* bytes, long n) {
+    for (long i = 0; i < n; ++i) {
+        const int widened = static_cast<signed char>(bytes[i]);
+        std::printf("%x ", static_cast<unsigned>(widened));
+    }
+    std::printf("\n");
+}
+
+}  // namespace
+
+extern "C" {
 
 void debugXid(XID* xid) {
     if (xid == nullptr) {
@@ -368,6 +342,70 @@ void debugXid(XID* xid) {
     printBytes(xid->data + gtrid, bqual);
     std::fflush(stdout);
 }
+
+}  // extern "C"
+
+// --- the natives -----------------------------------------------------------------
+
+namespace {
+
+using XidBuffer = std::unique_ptr<XID[], FreeDeleter>;
+
+// The flags word is a set of bits: a Java int goes to the entry's long
+// without sign extension, so TMASYNC stays 0x80000000 on 64-bit too.
+long xaFlags(jint flags) {
+    return static_cast<long>(static_cast<unsigned long>(static_cast<std::uint32_t>(flags)));
+}
+
+using StringEntry = int (*xa_switch_t::*)(char*, int, long);
+using XidEntry = int (*xa_switch_t::*)(XID*, int, long);
+
+jint stringVerb(JNIEnv* env, jstring qmgrName, jint rmid, jint flags, const char* verb,
+                StringEntry entry) {
+    if (qmgrName == nullptr) {
+        std::fprintf(stderr, "%s: qmgrName is null\n", verb);
+        return -1;
+    }
+    StringChars chars = checked::utfChars(env, qmgrName);
+    if (chars.get() == nullptr) {
+        std::fprintf(stderr, "%s: failed to get string from qmgrName\n", verb);
+        return -1;
+    }
+    return (swch->*entry)(const_cast<char*>(chars.get()), rmid, xaFlags(flags));
+}
+
+// Every XA native runs inside the one boundary; a failure of the bridge
+// itself (nothing the code above raises, but nothing may cross into the JVM)
+// is the same -1 as the natives' own failures.
+template <typename Body>
+jint xaNative(JNIEnv* env, Body&& body) {
+    return nativeBoundary(env, body, [] { return jint{-1}; });
+}
+
+jint xidVerb(JNIEnv* env, jobject jxid, jint rmid, jint flags, const char* verb, XidEntry entry) {
+    if (jxid == nullptr) {
+        std::fprintf(stderr, "%s: xid is null\n", verb);
+        return -1;
+    }
+    // The class and the two arrays of the conversion are left to the native's
+    // own frame.
+    checked::OwnFrame frame;
+    // Zeroed: the bytes past the two parts go to the queue manager too.
+    XID xid = {};
+    int rc = javaToCxid(env, jxid, &xid);
+    if (rc != 0) {
+        std::fprintf(stderr, "%s: failed to convert xid\n", verb);
+        return rc;
+    }
+    if (checked::failedSoFar(env)) {
+        return -1;
+    }
+    return (swch->*entry)(&xid, rmid, xaFlags(flags));
+}
+
+}  // namespace
+
+extern "C" {
 
 JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1open_1N(JNIEnv* env, jclass,
                                                                 jstring qmgrName, jint rmid,
@@ -457,7 +495,10 @@ JNIEXPORT jint JNICALL Java_com_zel_zt_server_ZTXAi_xa_1recover_1N(JNIEnv* env, 
         LocalRef<jclass> cls(env, nullptr);
         jmethodID ctor = nullptr;
         for (jsize i = 0; i < n; ++i) {
-            LocalRef<jobject> jxid(env, recoveredXidToJava(env, buffer[i], cls, ctor));
+            LocalRef<jobject> jxid(env, xidToJava(env, buffer[i], cls, ctor,
+                                                  [](JNIEnv* e, LocalRef<jclass>& c, jmethodID& m) {
+                                                      return keptXidClass.find(e, c, m);
+                                                  }));
             if (jxid.get() == nullptr) {
                 // The caller would take the element as it was (null, or a branch
                 // of an earlier scan) for one in doubt, and commit or roll it back.

@@ -135,6 +135,10 @@ struct Wrap<R (*Table::*)(JNIEnv*, A...), m, F> {
         JniProxy* p = JniProxy::owner(e);
         if (p->enter(F)) {
             p->raiseFor(F, firstName(a...));
+            // As the JVM answers a frame or capacity it cannot give: a negative
+            // result, OutOfMemoryError raised.
+            if constexpr (F == Fn::PushLocalFrame || F == Fn::EnsureLocalCapacity)
+                return JNI_ENOMEM;
             return zeroValue<R>();
         }
         JNIEnv* r = p->real();

@@ -82,7 +82,8 @@ public:
     // --- failure injection ----------------------------------------------
     // The nth next call of f (1 = the very next) and the times-1 calls after
     // it fail: the real function is not called, the wrapper returns
-    // null/0/false and raises `error` (a class name like
+    // null/0/false (JNI_ENOMEM for PushLocalFrame and EnsureLocalCapacity, as
+    // the JVM) and raises `error` (a class name like
     // "java/lang/NoSuchFieldError", "" for none, kDefaultError for what the
     // JVM would raise). times < 0: fail every call from the nth on.
     void failCall(Fn f, int nth = 1, int times = 1, const char* error = kDefaultError);

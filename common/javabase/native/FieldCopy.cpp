@@ -14,13 +14,23 @@ namespace {
 const jsize kStackCharacters = 128;
 }  // namespace
 
-void copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, int width) {
+bool copiedExactly(const char* bytes, int width) {
+    size_t size = 0;
+    for (; bytes[size] != '\0'; ++size) {
+        if (static_cast<unsigned char>(bytes[size]) >= 0x80) {
+            return false;
+        }
+    }
+    return width > 0 && size < static_cast<size_t>(width);
+}
+
+bool copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, int width) {
     if (id == nullptr) {
-        return;
+        return false;
     }
     FramedRef<jstring> string(env, static_cast<jstring>(checked::getObjectField(env, obj, id)));
     if (string.get() == nullptr) {
-        return;
+        return false;
     }
     // Modified UTF-8 takes up to three bytes a character and holds no NUL
     // byte: written into zeroed memory, its length is where the zeros begin.
@@ -34,12 +44,16 @@ void copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, 
         bytes = large.data();
     }
     std::memset(bytes, 0, room);
-    checked::stringUtfPrefix(env, string.get(), length, bytes);
+    // An empty string has no characters to read.
+    if (length > 0) {
+        checked::stringUtfPrefix(env, string.get(), length, bytes);
+    }
     // As ZTCopyString: with its NUL when shorter than the field, cut to the
     // width with no NUL otherwise.
     const size_t size = std::strlen(bytes);
     const size_t fieldWidth = width > 0 ? static_cast<size_t>(width) : 0;
     std::memcpy(destination, bytes, size >= fieldWidth ? fieldWidth : size + 1);
+    return copiedExactly(bytes, width);
 }
 
 void copyByteArrayRegion(JNIEnv* env, jobject obj, jfieldID id, void* destination, int width) {

@@ -6,6 +6,8 @@
 
 #include <jni.h>
 
+#include <cstring>
+
 #include "CheckedJni.h"
 #include "FreeDeleter.h"
 #include "NativeTrace.h"
@@ -15,17 +17,27 @@
 // what the native field takes, into memory of their own: no characters or
 // elements lent by the JVM (a copy of the whole string or array made and freed
 // on every read). With tracing on they go through the traced readers.
-void copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, int width);
+//
+// A string copy tells whether it was exact: the field holds the whole string,
+// plain ASCII, followed by a NUL, so that the write-back would make the same
+// text from it (a null string, one cut to the width or one with other
+// characters is not exact).
+bool copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, int width);
 void copyByteArrayRegion(JNIEnv* env, jobject obj, jfieldID id, void* destination, int width);
 
-inline void copyStringField(JNIEnv* env, jobject obj, jfieldID id, jstring& slot,
-                            char* destination, int width) {
+// Whether `bytes` (NUL-terminated) fit a field of `width` with their NUL and
+// are plain ASCII.
+bool copiedExactly(const char* bytes, int width);
+
+inline bool copyStringField(JNIEnv* env, jobject obj, jfieldID id, jstring& slot, char* destination,
+                            int width) {
     if (!NativeTrace::isOn()) {
-        copyStringRegion(env, obj, id, destination, width);
-        return;
+        return copyStringRegion(env, obj, id, destination, width);
     }
     const char* chars = GetStringField(env, obj, id, &slot);
+    const bool exact = chars != nullptr && copiedExactly(chars, width);
     ZTCopyString(env, slot, chars, destination, width);
+    return exact;
 }
 
 inline void copyByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray& slot,
@@ -36,6 +48,25 @@ inline void copyByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray
     }
     jbyte* elements = GetByteArrayField(env, obj, id, &slot);
     ZTCopyByteArray(env, slot, elements, destination, width);
+}
+
+// Write back only what moved. A field the copy-in read, exactly, and the queue
+// manager left as the copy-in put it, already holds its value in the Java
+// object: no JNI call is made for it. While tracing is on the write goes ahead,
+// since its trace line shows the value. Byte arrays are not written through
+// these: the host takes every one written back as a new array.
+inline void writeBackInt(JNIEnv* env, jint value, jint copiedIn, jobject obj, jfieldID id) {
+    if (value != copiedIn || NativeTrace::isOn()) {
+        SetIntField(env, value, obj, id);
+    }
+}
+
+inline void writeBackString(JNIEnv* env, const char* field, const char* copiedIn, int width,
+                            bool exact, jobject obj, jfieldID id) {
+    if (!exact || NativeTrace::isOn() ||
+        std::memcmp(field, copiedIn, static_cast<size_t>(width)) != 0) {
+        SetStringField(env, field, width, obj, id);
+    }
 }
 
 // The class of an object the host passed in; a null object is the bridge's

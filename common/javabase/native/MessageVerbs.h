@@ -121,7 +121,10 @@ void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions,
     descriptor.forPut(&mdRecord, pmoRecord.options);
     MessageBuffer bytes(dataLength);
     jbyte* in = requireBuffer(verb, bytes);
-    checked::getByteArrayRegion(env, data, 0, dataLength, in);
+    // requireBytes held the length to the array: no bounds to break.
+    if (dataLength > 0) {
+        checked::byteArrayPrefix(env, data, dataLength, in);
+    }
     ZTLONG compCode = 0;
     ZTLONG reason = 0;
     verb.beforeCall();
@@ -159,8 +162,9 @@ void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getO
         gmo.SetJavaZTGMO(gmoRecord);
         descriptor.afterGet(&mdRecord);
         const jint received = std::max<jint>(0, std::min<jint>(dataLength, bufferLength));
+        // No more than the buffer's length, which requireBytes held to the array.
         if (received > 0) {
-            checked::setByteArrayRegion(env, buffer, 0, received, out);
+            checked::storeByteArrayPrefix(env, buffer, received, out);
         }
         verb.set(dataLengthH, dataLength);
     });

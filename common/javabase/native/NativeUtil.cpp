@@ -40,6 +40,9 @@ bool holdsAsciiText(JNIEnv* env, jobject obj, jfieldID id, const char* text, siz
         checked::stringLength(env, held.get()) != static_cast<jsize>(length)) {
         return false;
     }
+    if (length == 0) {
+        return true;
+    }
     // Room for three bytes a character: the region is written whatever it holds.
     char bytes[3 * kStringFieldMax + 1];
     checked::stringUtfPrefix(env, held.get(), static_cast<jsize>(length), bytes);

@@ -23,7 +23,7 @@ MemberCache<kMemberCount> members;
 NativeZTGMO::NativeZTGMO(JNIEnv* env, jobject options) : env_(env), options_(options) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTGMO");
-    LocalRef<jclass> cls(env_, requireObjectClass(env_, options_, "NativeZTGMO"));
+    FramedRef<jclass> cls(env_, requireObjectClass(env_, options_, "NativeZTGMO"));
     jclass c = cls.get();
     Members<kMemberCount> m(env_, members, c);
     jmethodID getVersion = m.method(kGetVersion, "getVersion", "()I");

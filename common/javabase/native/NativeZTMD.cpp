@@ -39,7 +39,7 @@ MemberCache<kMemberCount> members;
 NativeZTMD::NativeZTMD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_(descriptor) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTMD");
-    LocalRef<jclass> cls(env_, requireObjectClass(env_, descriptor_, "NativeZTMD"));
+    FramedRef<jclass> cls(env_, requireObjectClass(env_, descriptor_, "NativeZTMD"));
     jclass c = cls.get();
     Members<kMemberCount> m(env_, members, c);
     jmethodID getVersion = m.method(kGetVersion, "getVersion", "()I");
@@ -102,8 +102,8 @@ void NativeZTMD::InitialiseForGet(ZTMD* record) {
     trace.exit(clsname, "InitialiseForGet");
 }
 
-void NativeZTMD::copyString(jfieldID id, char* field, int width) {
-    copyStringField(env_, descriptor_, id, string_, field, width);
+bool NativeZTMD::copyString(jfieldID id, char* field, int width) {
+    return copyStringField(env_, descriptor_, id, string_, field, width);
 }
 
 void NativeZTMD::copyBytes(jfieldID id, ZTBYTE* field, int width) {
@@ -116,6 +116,8 @@ void NativeZTMD::Initialise(ZTMD* md) {
     std::memset(md, 0, sizeof *md);
     std::memcpy(md->eyeCatcher, ZTMD_EYE_CATCHER, sizeof md->eyeCatcher);
     md->version = version;
+    exact_ = {};
+    context_ = !get_ && (putOptions_ & kContextOptions) != 0;
     if (!get_) {
         md->report = GetIntField(env_, descriptor_, report_);
         md->messageType = GetIntField(env_, descriptor_, messageType_);
@@ -127,17 +129,19 @@ void NativeZTMD::Initialise(ZTMD* md) {
         copyString(replyToQueueName_, md->replyToQueueName, sizeof md->replyToQueueName);
         copyString(replyToQueueManagerName_, md->replyToQueueManagerName,
                    sizeof md->replyToQueueManagerName);
-        if (putOptions_ & kContextOptions) {
-            copyString(userId_, md->userId, sizeof md->userId);
+        if (context_) {
+            exact_.userId = copyString(userId_, md->userId, sizeof md->userId);
             copyBytes(accountingToken_, md->accountingToken, sizeof md->accountingToken);
-            copyString(applicationIdData_, md->applicationIdData, sizeof md->applicationIdData);
+            exact_.applicationIdData =
+                copyString(applicationIdData_, md->applicationIdData, sizeof md->applicationIdData);
             md->putApplicationType = GetIntField(env_, descriptor_, putApplicationType_);
-            copyString(putApplicationName_, md->putApplicationName,
-                       sizeof md->putApplicationName);
+            exact_.putApplicationName = copyString(putApplicationName_, md->putApplicationName,
+                                                   sizeof md->putApplicationName);
             copyString(putDate_, md->putDate, sizeof md->putDate);
             copyString(putTime_, md->putTime, sizeof md->putTime);
-            copyString(applicationOriginData_, md->applicationOriginData,
-                       sizeof md->applicationOriginData);
+            exact_.applicationOriginData =
+                copyString(applicationOriginData_, md->applicationOriginData,
+                           sizeof md->applicationOriginData);
         }
     }
     md->encoding = GetIntField(env_, descriptor_, encoding_);
@@ -153,6 +157,7 @@ void NativeZTMD::Initialise(ZTMD* md) {
             md->originalLength = GetIntField(env_, descriptor_, originalLength_);
         }
     }
+    in_ = *md;
     trace.exit(clsname, "Initialise");
 }
 
@@ -165,7 +170,7 @@ void NativeZTMD::SetJavaZTMD(ZTMD md) {
         SetIntField(env_, md.messageType, d, messageType_);
         SetIntField(env_, md.expiry, d, expiry_);
         SetIntField(env_, md.feedback, d, feedback_);
-        SetIntField(env_, md.encoding, d, encoding_);
+        writeBackInt(env_, md.encoding, in_.encoding, d, encoding_);
         SetStringField(env_, md.format, sizeof md.format, d, format_);
         SetIntField(env_, md.priority, d, priority_);
         SetIntField(env_, md.persistence, d, persistence_);
@@ -174,17 +179,22 @@ void NativeZTMD::SetJavaZTMD(ZTMD md) {
                        replyToQueueName_);
         SetStringField(env_, md.replyToQueueManagerName, sizeof md.replyToQueueManagerName, d,
                        replyToQueueManagerName_);
-        SetIntField(env_, md.characterSet, d, characterSet_);
+        writeBackInt(env_, md.characterSet, in_.characterSet, d, characterSet_);
     }
     SetByteArrayField(env_, md.correlationId, sizeof md.correlationId, d, correlationId_);
     SetByteArrayField(env_, md.messageId, sizeof md.messageId, d, messageId_);
-    SetStringField(env_, md.userId, sizeof md.userId, d, userId_);
+    writeBackString(env_, md.userId, in_.userId, sizeof md.userId, exact_.userId, d, userId_);
     SetByteArrayField(env_, md.accountingToken, sizeof md.accountingToken, d, accountingToken_);
-    SetStringField(env_, md.applicationIdData, sizeof md.applicationIdData, d,
-                   applicationIdData_);
-    SetIntField(env_, md.putApplicationType, d, putApplicationType_);
-    SetStringField(env_, md.putApplicationName, sizeof md.putApplicationName, d,
-                   putApplicationName_);
+    writeBackString(env_, md.applicationIdData, in_.applicationIdData, sizeof md.applicationIdData,
+                    exact_.applicationIdData, d, applicationIdData_);
+    if (context_) {
+        writeBackInt(env_, md.putApplicationType, in_.putApplicationType, d, putApplicationType_);
+    } else {
+        SetIntField(env_, md.putApplicationType, d, putApplicationType_);
+    }
+    writeBackString(env_, md.putApplicationName, in_.putApplicationName,
+                    sizeof md.putApplicationName, exact_.putApplicationName, d,
+                    putApplicationName_);
 
     const char* date = md.putDate;
     const char* time = md.putTime;
@@ -198,12 +208,14 @@ void NativeZTMD::SetJavaZTMD(ZTMD md) {
                             static_cast<jint>(10 * digit(time, 4) + digit(time, 5)),
                             static_cast<jint>(100 * digit(time, 6) + 10 * digit(time, 7)));
 
-    SetStringField(env_, md.applicationOriginData, sizeof md.applicationOriginData, d,
-                   applicationOriginData_);
+    writeBackString(env_, md.applicationOriginData, in_.applicationOriginData,
+                    sizeof md.applicationOriginData, exact_.applicationOriginData, d,
+                    applicationOriginData_);
     if (version > 1) {
         SetByteArrayField(env_, md.groupId, sizeof md.groupId, d, groupId_);
-        SetIntField(env_, md.messageSequenceNumber, d, messageSequenceNumber_);
-        SetIntField(env_, md.offset, d, offset_);
+        writeBackInt(env_, md.messageSequenceNumber, in_.messageSequenceNumber, d,
+                     messageSequenceNumber_);
+        writeBackInt(env_, md.offset, in_.offset, d, offset_);
         if (get_) {
             SetIntField(env_, md.messageFlags, d, messageFlags_);
             SetIntField(env_, md.originalLength, d, originalLength_);

@@ -20,7 +20,7 @@ public:
 
 private:
     void Initialise(ZTMD* record);
-    void copyString(jfieldID id, char* field, int width);
+    bool copyString(jfieldID id, char* field, int width);
     void copyBytes(jfieldID id, ZTBYTE* field, int width);
 
     JNIEnv* env_;
@@ -36,6 +36,14 @@ private:
     jfieldID groupId_ = nullptr, messageSequenceNumber_ = nullptr, offset_ = nullptr,
              messageFlags_ = nullptr, originalLength_ = nullptr;
     jmethodID setDateAndTime_;
+    // What the copy-in put into the record, and which of the fields written
+    // back it read (exactly, for the strings): those the queue manager left
+    // as they were are not written again.
+    ZTMD in_{};
+    bool context_ = false;
+    struct ExactStrings {
+        bool userId, applicationIdData, putApplicationName, applicationOriginData;
+    } exact_{};
     // The references the copies hold while they run.
     jstring string_ = nullptr;
     jbyteArray array_ = nullptr;

@@ -44,7 +44,7 @@ jfieldID accessBooleanField(Members<kMemberCount>& m, Member slot, const char* n
 NativeZTMsg2::NativeZTMsg2(JNIEnv* env, jobject message) : env_(env), message_(message) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTMsg2");
-    LocalRef<jclass> cls(env_, requireObjectClass(env_, message_, "NativeZTMsg2"));
+    FramedRef<jclass> cls(env_, requireObjectClass(env_, message_, "NativeZTMsg2"));
     Members<kMemberCount> m(env_, members, cls.get());
     report_ = accessIntField(m, kReport, "report");
     messageType_ = accessIntField(m, kMessageType, "messageType");
@@ -131,6 +131,10 @@ void NativeZTMsg2::copyNativeToJavaInt(jint value, jfieldID id) {
     SetIntField(env_, value, message_, id);
 }
 
+void NativeZTMsg2::writeBackJavaInt(jint value, jint copiedIn, jfieldID id) {
+    writeBackInt(env_, value, copiedIn, message_, id);
+}
+
 void NativeZTMsg2::setJavaBoolean(jfieldID id, bool value) {
     checked::setBooleanField(env_, message_, id, value ? JNI_TRUE : JNI_FALSE);
 }
@@ -157,6 +161,7 @@ void NativeZTMsg2::populateNativeZTMDForPut(ZTMD* md, long putOptions) {
     NativeTrace trace(env_);
     trace.entry(clsname, "populateNativeZTMDForPut");
     populateNativeZTMDCommon(md);
+    context_ = (putOptions & kAllContext) == kAllContext;
     md->report = getIntValue(report_);
     md->messageType = getIntValue(messageType_);
     md->expiry = getIntValue(expiry_);
@@ -167,7 +172,7 @@ void NativeZTMsg2::populateNativeZTMDForPut(ZTMD* md, long putOptions) {
     copyByteArrayToNative(replyToQueueName_, md->replyToQueueName, sizeof md->replyToQueueName);
     copyByteArrayToNative(replyToQueueManagerName_, md->replyToQueueManagerName,
                           sizeof md->replyToQueueManagerName);
-    if ((putOptions & kAllContext) == kAllContext) {
+    if (context_) {
         copyByteArrayToNative(userId_, md->userId, sizeof md->userId);
         copyByteArrayToNative(accountingToken_, md->accountingToken, sizeof md->accountingToken);
         copyByteArrayToNative(applicationIdData_, md->applicationIdData,
@@ -182,6 +187,7 @@ void NativeZTMsg2::populateNativeZTMDForPut(ZTMD* md, long putOptions) {
         md->messageFlags = getIntValue(messageFlags_);
         md->originalLength = getIntValue(originalLength_);
     }
+    in_ = *md;
     trace.exit(clsname, "populateNativeZTMDForPut");
 }
 
@@ -189,6 +195,7 @@ void NativeZTMsg2::populateNativeZTMDForGet(ZTMD* md) {
     NativeTrace trace(env_);
     trace.entry(clsname, "populateNativeZTMDForGet");
     populateNativeZTMDCommon(md);
+    in_ = *md;
     trace.exit(clsname, "populateNativeZTMDForGet");
 }
 
@@ -203,7 +210,11 @@ void NativeZTMsg2::populateJavaZTMsg2Common(ZTMD* md) {
     copyNativeToByteArray(md->applicationIdData, sizeof md->applicationIdData,
                           applicationIdData_);
     setJavaBoolean(applicationIdDataCached_, false);
-    copyNativeToJavaInt(md->putApplicationType, putApplicationType_);
+    if (context_) {
+        writeBackJavaInt(md->putApplicationType, in_.putApplicationType, putApplicationType_);
+    } else {
+        copyNativeToJavaInt(md->putApplicationType, putApplicationType_);
+    }
     copyNativeToByteArray(md->putApplicationName, sizeof md->putApplicationName,
                           putApplicationName_);
     setJavaBoolean(putApplicationNameCached_, false);
@@ -216,8 +227,9 @@ void NativeZTMsg2::populateJavaZTMsg2Common(ZTMD* md) {
     setJavaBoolean(stringsNeedCcsidConversion_, false);
     if (version > 1) {
         copyNativeToByteArray(md->groupId, sizeof md->groupId, groupId_);
-        copyNativeToJavaInt(md->messageSequenceNumber, messageSequenceNumber_);
-        copyNativeToJavaInt(md->offset, offset_);
+        writeBackJavaInt(md->messageSequenceNumber, in_.messageSequenceNumber,
+                         messageSequenceNumber_);
+        writeBackJavaInt(md->offset, in_.offset, offset_);
     }
     trace.exit(clsname, "populateJavaZTMsg2Common");
 }
@@ -237,7 +249,7 @@ void NativeZTMsg2::populateJavaZTMsg2AfterGet(ZTMD* md) {
     copyNativeToJavaInt(md->messageType, messageType_);
     copyNativeToJavaInt(md->expiry, expiry_);
     copyNativeToJavaInt(md->feedback, feedback_);
-    copyNativeToJavaInt(md->encoding, encoding_);
+    writeBackJavaInt(md->encoding, in_.encoding, encoding_);
     copyNativeToByteArray(md->format, sizeof md->format, format_);
     setJavaBoolean(formatCached_, false);
     copyNativeToJavaInt(md->priority, priority_);
@@ -248,7 +260,7 @@ void NativeZTMsg2::populateJavaZTMsg2AfterGet(ZTMD* md) {
     copyNativeToByteArray(md->replyToQueueManagerName, sizeof md->replyToQueueManagerName,
                           replyToQueueManagerName_);
     setJavaBoolean(replyToQueueManagerNameCached_, false);
-    copyNativeToJavaInt(md->characterSet, characterSet_);
+    writeBackJavaInt(md->characterSet, in_.characterSet, characterSet_);
     if (version > 1) {
         copyNativeToJavaInt(md->messageFlags, messageFlags_);
         copyNativeToJavaInt(md->originalLength, originalLength_);

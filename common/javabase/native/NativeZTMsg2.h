@@ -29,6 +29,8 @@ private:
     void copyNativeToByteArray(const unsigned char* field, int width, jfieldID id);
     void copyNativeToByteArray(const char* field, int width, jfieldID id);
     void copyNativeToJavaInt(jint value, jfieldID id);
+    // An int field the copy-in read: written only if the queue manager moved it.
+    void writeBackJavaInt(jint value, jint copiedIn, jfieldID id);
     void setJavaBoolean(jfieldID id, bool value);
 
     JNIEnv* env_;
@@ -46,6 +48,10 @@ private:
     jmethodID getMessageData_, setMessageData_;
     jfieldID messageSequenceNumber_ = nullptr, originalLength_ = nullptr, groupId_ = nullptr;
     jbyteArray array_ = nullptr;
+    // What the copy-in put into the record, and whether it read the put
+    // application type (a put with both context bits).
+    ZTMD in_{};
+    bool context_ = false;
 };
 
 #endif

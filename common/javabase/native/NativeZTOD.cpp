@@ -40,7 +40,7 @@ MemberCache<kMemberCount> members;
 NativeZTOD::NativeZTOD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_(descriptor) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTOD");
-    LocalRef<jclass> cls(env_, requireObjectClass(env_, descriptor_, "NativeZTOD"));
+    FramedRef<jclass> cls(env_, requireObjectClass(env_, descriptor_, "NativeZTOD"));
     Members<kMemberCount> m(env_, members, cls.get());
     versionField_ = m.field(kVersion, "Version", "I");
     version = GetIntField(env_, descriptor_, versionField_);
@@ -78,10 +78,12 @@ void NativeZTOD::Initialise(ZTOD* record) {
     std::memcpy(record->eyeCatcher, ZTOD_EYE_CATCHER, sizeof record->eyeCatcher);
     record->version = version;
     record->objectType = GetIntField(env_, descriptor_, objectType_);
-    copyStringField(env_, descriptor_, objectName_, strings_[0], record->objectName,
-                    sizeof record->objectName);
-    copyStringField(env_, descriptor_, objectQMgrName_, strings_[1], record->objectQMgrName,
-                    sizeof record->objectQMgrName);
+    objectNameExact_ = copyStringField(env_, descriptor_, objectName_, strings_[0],
+                                       record->objectName, sizeof record->objectName);
+    objectQMgrNameExact_ = copyStringField(env_, descriptor_, objectQMgrName_, strings_[1],
+                                           record->objectQMgrName, sizeof record->objectQMgrName);
+    std::memcpy(objectNameIn_, record->objectName, sizeof objectNameIn_);
+    std::memcpy(objectQMgrNameIn_, record->objectQMgrName, sizeof objectQMgrNameIn_);
     copyStringField(env_, descriptor_, dynamicQName_, strings_[2], record->dynamicQName,
                     sizeof record->dynamicQName);
     copyStringField(env_, descriptor_, alternateUserId_, strings_[3], record->alternateUserId,
@@ -128,9 +130,10 @@ void NativeZTOD::buildRecordArrays() {
 void NativeZTOD::SetJavaZTOD(ZTOD record) {
     NativeTrace trace(env_);
     trace.entry(clsname, "SetJavaZTOD");
-    SetStringField(env_, record.objectName, sizeof record.objectName, descriptor_, objectName_);
-    SetStringField(env_, record.objectQMgrName, sizeof record.objectQMgrName, descriptor_,
-                   objectQMgrName_);
+    writeBackString(env_, record.objectName, objectNameIn_, sizeof record.objectName,
+                    objectNameExact_, descriptor_, objectName_);
+    writeBackString(env_, record.objectQMgrName, objectQMgrNameIn_, sizeof record.objectQMgrName,
+                    objectQMgrNameExact_, descriptor_, objectQMgrName_);
     if (version >= 2) {
         SetIntField(env_, record.invalidDestCount, descriptor_, invalidDestCount_);
         SetIntField(env_, record.unknownDestCount, descriptor_, unknownDestCount_);

@@ -39,6 +39,12 @@ private:
     jint version = 0;
     jint count = 0;
     jstring strings_[4] = {};
+    // The two names as the copy-in put them, and whether each copy was exact:
+    // a name the queue manager left as it was is not written back.
+    char objectNameIn_[sizeof(ZTOD::objectName)] = {};
+    char objectQMgrNameIn_[sizeof(ZTOD::objectQMgrName)] = {};
+    bool objectNameExact_ = false;
+    bool objectQMgrNameExact_ = false;
     jobjectArray objectRecords_ = nullptr;
     jobjectArray responseRecords_ = nullptr;
     std::unique_ptr<ZTOR, FreeDeleter> objectRecordArray_;

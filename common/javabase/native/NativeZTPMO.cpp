@@ -26,7 +26,7 @@ MemberCache<kMemberCount> members;
 NativeZTPMO::NativeZTPMO(JNIEnv* env, jobject options) : env_(env), options_(options) {
     NativeTrace trace(env_);
     trace.entry(clsname, "NativeZTPMO");
-    LocalRef<jclass> cls(env_, requireObjectClass(env_, options_, "NativeZTPMO"));
+    FramedRef<jclass> cls(env_, requireObjectClass(env_, options_, "NativeZTPMO"));
     jclass c = cls.get();
     Members<kMemberCount> m(env_, members, c);
     jfieldID versionField = m.field(kVersion, "version", "I");
