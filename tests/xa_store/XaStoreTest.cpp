@@ -501,19 +501,36 @@ TEST(StartedByEnvironment, AConsumerFirstIsServedNothingInDoubt) {
 // The queue manager restores the in-doubt branches of its state directory
 // when it starts, before anyone is served: a consumer connecting before any
 // xa_open finds what a prepared branch got still held and what it put still
-// invisible; the outcome decided later delivers each message once.
+// invisible; the outcome decided later delivers each message once. A
+// decision the message store refuses (a full disk) answers an error and
+// changes nothing: the branch stays prepared, in memory and in branches.db,
+// for the transaction manager to decide again, in this process or the next.
 TEST_F(XaStore, InDoubtWorkIsHeldFromTheStartUntilDecided) {
     const std::string qmDir = dir_ + "/qm";
+    enum class Decision { Commit, Rollback, HeuristicCommit };
     struct Outcome {
         const char* what;
-        bool commit;
+        Decision decision;
         const char* delivered;  // what the consumer gets once decided
         bool child;             // a process started by ZT_STATE_DIRECTORY looks first
+        bool refused;           // the message store first refuses a write
+        int whileRefused;       // the decision's answer then
+        bool restartAfterRefusal;
     };
     const Outcome outcomes[] = {
-        {"commit", true, "new", false},
-        {"rollback", false, "old", false},
-        {"commit, a new process started by the environment first", true, "new", true}};
+        {"commit", Decision::Commit, "new", false, false, 0, false},
+        {"rollback", Decision::Rollback, "old", false, false, 0, false},
+        {"commit, a new process started by the environment first", Decision::Commit, "new", true,
+         false, 0, false},
+        {"commit refused by the message store, committed again", Decision::Commit, "new", false,
+         true, XAER_RMFAIL, false},
+        {"commit refused, committed in the next process", Decision::Commit, "new", false, true,
+         XAER_RMFAIL, true},
+        {"rollback while the message store refuses (it writes no message)", Decision::Rollback,
+         "old", false, true, XA_OK, false},
+        {"heuristic commit refused, then done", Decision::HeuristicCommit, "new", false, true, -1,
+         true},
+    };
     int n = 60;
     for (const Outcome& o : outcomes) {
         SCOPED_TRACE(o.what);
@@ -538,19 +555,61 @@ TEST_F(XaStore, InDoubtWorkIsHeldFromTheStartUntilDecided) {
             EXPECT_EQ(runStartedByEnvironment(qmDir), 0) << "see the child's output above";
         }
         // The next process: a consumer first, no xa_open yet.
-        ASSERT_TRUE(ztmctl::setStateDirectory(qmDir, &error)) << error;
-        const ZTLONG consumer = connect("QM1");
-        const ZTLONG in = openQueue(consumer, "ST.Q", ZTOO_INPUT_SHARED);
+        ZTLONG consumer = 0, in = 0;
+        auto nextProcess = [&] {
+            ASSERT_TRUE(ztmctl::setStateDirectory(qmDir, &error)) << error;
+            consumer = connect("QM1");
+            in = openQueue(consumer, "ST.Q", ZTOO_INPUT_SHARED);
+        };
+        nextProcess();
         EXPECT_EQ(getText(consumer, in).r.rc, ZTRC_NO_MSG_AVAILABLE)
             << "in doubt, nothing is served";
         EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_PREPARED);
 
         ASSERT_EQ(zstXAOpen(openString_.data(), kRmid, TMNOFLAGS, 8, 0, 1), XA_OK);
-        ASSERT_EQ(
-            o.commit ? zstXACommit(&x, kRmid, TMNOFLAGS) : zstXARollback(&x, kRmid, TMNOFLAGS),
-            XA_OK);
+        auto decide = [&] {
+            switch (o.decision) {
+            case Decision::Commit:
+                return zstXACommit(&x, kRmid, TMNOFLAGS);
+            case Decision::Rollback:
+                return zstXARollback(&x, kRmid, TMNOFLAGS);
+            case Decision::HeuristicCommit:
+                return ztmXAHeuristic(&x, XA_HEURCOM);
+            }
+            return XAER_PROTO;
+        };
+        bool decided = false;
+        if (o.refused) {
+            ztmctl::failStoreWrites(1);
+            const int answer = decide();
+            ztmctl::failStoreWrites(0);
+            EXPECT_EQ(answer, o.whileRefused);
+            decided = answer == XA_OK;
+        }
+        if (o.refused && !decided) {
+            EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_PREPARED) << "changed nothing";
+            XID found[2];
+            EXPECT_EQ(recoverAll(found, 2), 1) << "still in doubt";
+            EXPECT_EQ(query("SELECT count(*) FROM branch"), "1") << "still in branches.db";
+            EXPECT_EQ(getText(consumer, in).r.rc, ZTRC_NO_MSG_AVAILABLE) << "nothing served";
+            if (o.restartAfterRefusal) {
+                nextProcess();
+                ASSERT_EQ(zstXAOpen(openString_.data(), kRmid, TMNOFLAGS, 8, 0, 1), XA_OK);
+                EXPECT_EQ(ztmXABranchState(&x), ZTXA_BRANCH_PREPARED) << "in doubt after a restart";
+            }
+        }
+        if (!decided) {
+            ASSERT_EQ(decide(), XA_OK);
+        }
+        if (o.decision == Decision::HeuristicCommit) {
+            EXPECT_EQ(zstXACommit(&x, kRmid, TMNOFLAGS), XA_HEURCOM);
+            EXPECT_EQ(zstXAForget(&x, kRmid, TMNOFLAGS), XA_OK);
+        }
         EXPECT_EQ(getText(consumer, in).text, o.delivered);
         EXPECT_EQ(getText(consumer, in).r.rc, ZTRC_NO_MSG_AVAILABLE) << "each message once";
+        nextProcess();
+        EXPECT_EQ(ztmXABranchCount(), 0);
+        EXPECT_EQ(ztmctl::totalDepth("ST.Q", "QM1"), 0u) << "nothing back after a restart";
     }
 }
 

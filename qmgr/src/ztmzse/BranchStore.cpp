@@ -195,6 +195,12 @@ BranchStore::Removed BranchStore::remove(const XID& xid) {
     return write(change);
 }
 
+BranchStore::Removed BranchStore::holds(const XID& xid) {
+    Change change{Change::Kind::Holds};
+    change.xid = xid;
+    return write(change);
+}
+
 BranchStore::Removed BranchStore::write(Change& change) {
     std::unique_lock<std::mutex> lock(queueMutex_);
     queued_.push_back(&change);
@@ -283,6 +289,15 @@ BranchStore::Removed BranchStore::apply(const Change& change) {
                        .done();
         if (!ok) return Removed::Failed;
         return sqlite3_changes(db_) > 0 ? Removed::Yes : Removed::NotThere;
+    }
+    case Change::Kind::Holds: {
+        Statement there(db_,
+                        "SELECT 1 FROM branch WHERE format_id = ? AND gtrid = ? AND bqual = ?");
+        if (!there.xid(1, change.xid).ok()) return Removed::Failed;
+        const int rc = sqlite3_step(there.get());
+        return rc == SQLITE_ROW    ? Removed::Yes
+               : rc == SQLITE_DONE ? Removed::NotThere
+                                   : Removed::Failed;
     }
     }
     return Removed::Failed;

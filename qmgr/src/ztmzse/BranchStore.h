@@ -57,6 +57,9 @@ public:
     bool setHeuristic(const XID& xid, int outcome);
     enum class Removed { Yes, NotThere, Failed };
     Removed remove(const XID& xid);
+    // What remove() would answer now (Failed: the database could not be
+    // read), nothing written.
+    Removed holds(const XID& xid);
     // Every branch, each row checked; false and what is wrong in error.
     bool loadAll(std::vector<Saved>& out, std::string& error);
 
@@ -69,9 +72,9 @@ private:
 
     // One change waiting for, or done by, a shared write.
     struct Change {
-        enum class Kind { Save, Heuristic, Remove } kind;
+        enum class Kind { Save, Heuristic, Remove, Holds } kind;
         const Saved* saved = nullptr;  // Save
-        XID xid{};                     // Heuristic, Remove
+        XID xid{};                     // Heuristic, Remove, Holds
         int outcome = 0;               // Heuristic
         Removed result = Removed::Failed;
         bool done = false;

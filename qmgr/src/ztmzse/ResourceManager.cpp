@@ -506,19 +506,44 @@ int ResourceManager::commit(const XID* xid, int rmid, long flags)
         branches_.erase(it);
         return XA_RBROLLBACK;
     }
-    // Gone from the store first: once that is done the outcome is commit.
-    // Completed by someone else meanwhile: never commit it a second time.
-    if (int rc = unstore(lock, it); rc != XA_OK) {
-        if (rc == XAER_NOTA) {
-            branches_.erase(it);
-        }
-        return rc;
+    // The messages first, the branch's row after: a message store that
+    // refuses leaves the branch prepared, in memory and on disk, for the
+    // transaction manager to commit again. A crash between the two writes
+    // leaves the row of a branch whose messages are kept: the next process
+    // has it in doubt again, and committing it again delivers its puts a
+    // second time (its gets are gone already). The other order would lose
+    // them: the row gone, the puts never kept. A row removed by someone
+    // else is not this branch's outcome: checked first, nothing committed.
+    const std::shared_ptr<BranchStore> store = branch.store;
+    const std::shared_ptr<ztmeng::Transaction> work = branch.work;
+    const XID kept = branch.xid;
+    BranchStore::Removed there = BranchStore::Removed::Yes;
+    BranchStore::Removed removed = BranchStore::Removed::Yes;
+    bool committed = false;
+    const bool stayed = unlockedFor(lock, it, [&] {
+        if (store) there = store->holds(kept);
+        committed = there == BranchStore::Removed::Yes && work->commit();
+        if (committed && store) removed = store->remove(kept);
+    });
+    if (removed == BranchStore::Removed::Failed) {
+        // Kept all the same: the row only brings the branch back in doubt.
+        std::fprintf(stderr, "zstXACommit: committed, but its row stays in %s\n",
+                     store->file().c_str());
     }
-    if (!it->second.work->commit()) {
-        return XAER_RMERR;
+    if (!stayed) {
+        return committed ? XA_OK : XAER_RMERR;
     }
-    branches_.erase(it);
-    return XA_OK;
+    if (committed || there == BranchStore::Removed::NotThere) {
+        branches_.erase(it);
+        return committed ? XA_OK : XAER_NOTA;
+    }
+    // Unchanged. A store that refused is XAER_RMFAIL, "try again": to a
+    // transaction manager XAER_RMERR from a commit says the work was rolled
+    // back, which is so only of work finished behind the branch's back.
+    const ztmeng::Transaction::State now = work->state();
+    const bool open =
+        now == ztmeng::Transaction::State::Active || now == ztmeng::Transaction::State::Prepared;
+    return (there == BranchStore::Removed::Failed || open) ? XAER_RMFAIL : XAER_RMERR;
 }
 
 int ResourceManager::rollback(const XID* xid, int rmid, long flags)
@@ -627,12 +652,19 @@ int ResourceManager::heuristic(const XID* xid, int outcome)
     if (branch == nullptr || branch->state != State::Prepared || branch->busy) {
         return -1;
     }
-    if (branch->store && !branch->store->setHeuristic(*xid, outcome)) {
+    // A heuristic commit keeps its messages first, as commit does; a
+    // rollback writes none, only the outcome.
+    if (outcome == XA_HEURCOM && !branch->work->commit()) {
         return -1;
     }
-    if (outcome == XA_HEURCOM) {
-        branch->work->commit();
-    } else {
+    if (branch->store && !branch->store->setHeuristic(*xid, outcome)) {
+        if (outcome == XA_HEURRB) {
+            return -1;
+        }
+        std::fprintf(stderr, "ztmXAHeuristic: committed, but %s still has it prepared\n",
+                     branch->store->file().c_str());
+    }
+    if (outcome == XA_HEURRB) {
         branch->work->rollback();
     }
     branch->state = State::Heuristic;
