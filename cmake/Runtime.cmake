@@ -12,8 +12,14 @@ if(NOT DEFINED ENV{JAVA_HOME})
   get_filename_component(_zt_jdk "${_zt_jdk}" DIRECTORY)
   set(ENV{JAVA_HOME} "${_zt_jdk}")
 endif()
+# Nothing links the JDK's libraries (the tests load the target's libjvm by
+# path), so a cross build finds them, like the headers, on the build machine.
+set(_zt_mode ${CMAKE_FIND_ROOT_PATH_MODE_LIBRARY})
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY BOTH)
 find_package(JNI REQUIRED)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ${_zt_mode})
 
+# A cross target's toolchain file presets the runtime of its root.
 if(ZT_M32)
   set(_zt_default_java_home /usr/lib/jvm/java-17-openjdk-i386)
 else()
@@ -32,10 +38,13 @@ if(NOT _zt_release MATCHES "^JAVA_VERSION=\"([0-9]+)")
 endif()
 set(ZT_RUNTIME_JAVA_FEATURE ${CMAKE_MATCH_1} CACHE INTERNAL "Feature release of the Java runtime")
 
-# A 32-bit program may not run natively on every 64-bit kernel (some sandboxes
+# A cross target's toolchain file names its emulator (cmake/Cross.cmake). A
+# 32-bit program may not run natively on every 64-bit kernel (some sandboxes
 # lack the 32-bit syscall layer); then it runs under qemu's user-mode emulator.
 set(ZT_EMULATOR "")
-if(ZT_M32)
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  set(ZT_EMULATOR ${CMAKE_CROSSCOMPILING_EMULATOR})
+elseif(ZT_M32)
   set(_probe_src ${CMAKE_BINARY_DIR}/zt_probe32.c)
   file(WRITE ${_probe_src} "int main(void){return 0;}\n")
   try_run(_zt_run_rc _zt_compile_ok ${CMAKE_BINARY_DIR}/zt_probe32 ${_probe_src}
