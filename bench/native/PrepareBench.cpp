@@ -34,21 +34,27 @@ void openResourceManager(const std::string& openString)
     }
 }
 
+// A connection to the queue manager and BENCH.Q opened on it for output.
+void connectAndOpenForOutput(ZTLONG& hconn, ZTLONG& hobj, ZTLONG& cc, ZTLONG& rc)
+{
+    char name[48] = "QM1";
+    ZTCONN(name, &hconn, &cc, &rc);
+    ZTOD od{};
+    std::memcpy(od.eyeCatcher, ZTOD_EYE_CATCHER, 4);
+    od.version = 1;
+    od.objectType = 1;
+    std::strcpy(od.objectName, "BENCH.Q");
+    ZTOPEN(hconn, &od, ZTOO_OUTPUT, &hobj, &cc, &rc);
+}
+
 // One thread's connection: branches each putting one 1 KiB message, ended,
 // prepared and committed. The time spent in prepare is added to spent.
 class Producer {
 public:
     Producer()
     {
-        char name[48] = "QM1";
         ZTLONG cc = 0, rc = 0;
-        ZTCONN(name, &hconn_, &cc, &rc);
-        ZTOD od{};
-        std::memcpy(od.eyeCatcher, ZTOD_EYE_CATCHER, 4);
-        od.version = 1;
-        od.objectType = 1;
-        std::strcpy(od.objectName, "BENCH.Q");
-        ZTOPEN(hconn_, &od, ZTOO_OUTPUT, &hobj_, &cc, &rc);
+        connectAndOpenForOutput(hconn_, hobj_, cc, rc);
     }
 
     void branch(int thread, int i, double& spent)
@@ -130,15 +136,8 @@ double persistentPutsPerSecond(const std::string& directory, int threads, int pu
     const auto t0 = std::chrono::steady_clock::now();
     for (int t = 0; t < threads; t++) {
         running.emplace_back([putsEach] {
-            char name[48] = "QM1";
             ZTLONG hconn = 0, hobj = 0, cc = 0, rc = 0;
-            ZTCONN(name, &hconn, &cc, &rc);
-            ZTOD od{};
-            std::memcpy(od.eyeCatcher, ZTOD_EYE_CATCHER, 4);
-            od.version = 1;
-            od.objectType = 1;
-            std::strcpy(od.objectName, "BENCH.Q");
-            ZTOPEN(hconn, &od, ZTOO_OUTPUT, &hobj, &cc, &rc);
+            connectAndOpenForOutput(hconn, hobj, cc, rc);
             std::vector<char> data(1024, 'x');
             for (int i = 0; i < putsEach && cc == 0; i++) {
                 ZTMD md{};
