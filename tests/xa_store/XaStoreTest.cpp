@@ -469,9 +469,10 @@ TEST_F(XaStore, PersistentMessagesOfARecoveredBranchAreKeptOnce) {
 // This test program again, in a new process whose queue manager starts on
 // `directory` by ZT_STATE_DIRECTORY: its exit status.
 int runStartedByEnvironment(const std::string& directory) {
-    // This program again; under an emulator (ZT_TEST_EMULATOR, its words
-    // separated by '|') through it, as the kernel cannot start it alone.
-    // The emulator answers /proc/self/exe with this program's own path.
+    // This program again; under an emulator (ZT_TEST_EMULATOR: its full path
+    // and words, separated by '|') through it, as the kernel cannot start it
+    // alone. The emulator answers /proc/self/exe with this program's path.
+    // execv, not execvp: no shell tries a program the kernel refused.
     std::vector<std::string> words;
     if (const char* emulator = std::getenv("ZT_TEST_EMULATOR")) {
         std::string rest = emulator;
@@ -491,7 +492,7 @@ int runStartedByEnvironment(const std::string& directory) {
     const pid_t child = fork();
     if (child == 0) {
         setenv("ZT_STATE_DIRECTORY", directory.c_str(), 1);
-        execvp(argv[0], argv.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     int status = -1;
