@@ -228,7 +228,8 @@ inline void releaseByteArrayElements(JNIEnv* env, jbyteArray array, jbyte* eleme
 // with releaseLocalRef (or a FramedRef), which deletes it at once only outside
 // a frame. Code that may make any number of them (a loop over records) opens
 // frames of its own, a chunk of elements each.
-inline thread_local bool releasedByFrame = false;
+// Initial-exec, as ExceptionStash's state: read for every reference released.
+[[gnu::tls_model("initial-exec")]] inline thread_local bool releasedByFrame = false;
 
 inline void releaseLocalRef(JNIEnv* env, jobject ref) {
     if (!releasedByFrame && ref != nullptr) {

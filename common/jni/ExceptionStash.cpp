@@ -1,11 +1,14 @@
 #include "ExceptionStash.h"
 
 namespace {
+// The thread's state is read around nearly every JNI call: initial-exec keeps
+// each read a plain load (no call into the dynamic linker). The few bytes come
+// from the room glibc keeps for libraries loaded later.
 // The stash of the native running on this thread; natives may nest when a host
 // method that a native calls calls a native in turn.
-thread_local ExceptionStash* current = nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local ExceptionStash* current = nullptr;
 // Open Harmless scopes on this thread.
-thread_local int harmlessDepth = 0;
+[[gnu::tls_model("initial-exec")]] thread_local int harmlessDepth = 0;
 }
 
 ExceptionStash::ExceptionStash(JNIEnv* env)
@@ -43,7 +46,7 @@ bool ExceptionStash::raised(JNIEnv* env) {
 }
 
 void ExceptionStash::park(JNIEnv* env) {
-    if (current == nullptr || !env->ExceptionCheck()) {
+    if (!env->ExceptionCheck() || current == nullptr) {
         return;
     }
     current->failed_ = current->failed_ || harmlessDepth == 0;

@@ -181,12 +181,6 @@ jmethodID optionalStaticMethod(JNIEnv* env, jclass cls, const char* name, const 
 }
 }  // namespace
 
-NativeTrace::NativeTrace(JNIEnv* env) : env_(env) {
-    if (the_class.load(std::memory_order_acquire) == nullptr) {
-        fillCache(env);
-    }
-}
-
 void NativeTrace::fillCache(JNIEnv* env) {
     int probe = 0;
     const char* message = nullptr;
@@ -238,43 +232,10 @@ void NativeTrace::UpdateTraceFlag() {
     traceflag.store(on ? 1 : 0, std::memory_order_relaxed);
 }
 
-void NativeTrace::entry(const char* className, const char* methodName) {
-    if (isOn()) {
-        callHost(IDentry, className, methodName, true);
-    }
-}
-
-void NativeTrace::exit(const char* className, const char* methodName) {
-    if (isOn()) {
-        callHost(IDexit, className, methodName, true);
-    }
-}
-
-void NativeTrace::trace(const char* methodName, const char* text) {
-    if (isOn()) {
-        callHost(IDtrace1, methodName, text, true);
-    }
-}
-
-void NativeTrace::trace(int level, const char* methodName, const char* text) {
-    if (isOn()) {
-        callHost(IDtrace2, methodName, text, true, &level);
-    }
-}
-
-void NativeTrace::traceMade(int level, const char* methodName, const char* text) {
-    if (isOn()) {
-        callHost(IDtrace2, methodName, text, false, &level);
-    }
-}
-
-void NativeTrace::trace(int level, const char* methodName, const char* text, int value) {
-    if (!isOn()) {
-        return;
-    }
+void NativeTrace::traceValue(int level, const char* methodName, const char* text, int value) {
     char buffer[kValueLineSize];
     formatValueLine(buffer, sizeof buffer, text, value);
-    traceMade(level, methodName, buffer);
+    callHost(IDtrace2, methodName, buffer, false, &level);
 }
 
 void NativeTrace::callHost(jmethodID method, const char* first, const char* second,

@@ -14,7 +14,11 @@ class NativeTrace {
 public:
     // Fills the cache on first use; raises NativeError (probe 102 or 104) when the
     // host trace class or its "isOn" cannot be found.
-    explicit NativeTrace(JNIEnv* env);
+    explicit NativeTrace(JNIEnv* env) : env_(env) {
+        if (the_class.load(std::memory_order_acquire) == nullptr) {
+            fillCache(env);
+        }
+    }
     // For destructors, which must not raise: uses the cache only if it is
     // filled already, and writes nothing otherwise.
     NativeTrace(JNIEnv* env, std::nothrow_t) noexcept : env_(env) {}
@@ -27,15 +31,41 @@ public:
 
     // Class and method names, and the texts of these lines, are the same on
     // every call: each becomes a Java string once per library, kept.
-    void entry(const char* className, const char* methodName);
-    void exit(const char* className, const char* methodName);
-    void trace(const char* methodName, const char* text);
-    void trace(int level, const char* methodName, const char* text);
+    // While tracing is off a line is one load and one test, inline: every
+    // converter and helper writes several on every call.
+    void entry(const char* className, const char* methodName) {
+        if (isOn()) {
+            callHost(IDentry, className, methodName, true);
+        }
+    }
+    void exit(const char* className, const char* methodName) {
+        if (isOn()) {
+            callHost(IDexit, className, methodName, true);
+        }
+    }
+    void trace(const char* methodName, const char* text) {
+        if (isOn()) {
+            callHost(IDtrace1, methodName, text, true);
+        }
+    }
+    void trace(int level, const char* methodName, const char* text) {
+        if (isOn()) {
+            callHost(IDtrace2, methodName, text, true, &level);
+        }
+    }
     // A text made for this line (a value read or written): a Java string of
     // its own, not kept.
-    void traceMade(int level, const char* methodName, const char* text);
+    void traceMade(int level, const char* methodName, const char* text) {
+        if (isOn()) {
+            callHost(IDtrace2, methodName, text, false, &level);
+        }
+    }
     // The text and the value as "%s %d".
-    void trace(int level, const char* methodName, const char* text, int value);
+    void trace(int level, const char* methodName, const char* text, int value) {
+        if (isOn()) {
+            traceValue(level, methodName, text, value);
+        }
+    }
 
     static bool isOn() { return traceflag.load(std::memory_order_relaxed) != 0; }
 
@@ -53,6 +83,7 @@ public:
 
 private:
     static void fillCache(JNIEnv* env);
+    void traceValue(int level, const char* methodName, const char* text, int value);
     void callHost(jmethodID method, const char* first, const char* second, bool secondKept,
                   const int* level = nullptr);
 

@@ -124,12 +124,16 @@ void SetStringField(JNIEnv* env, const char* source, int length, jobject obj, jf
         trace.trace(2, "SetStringField", " ***********Field length too long");
         DoException(env, 2, 2195, 103, "Field length too long");
     }
+    // The text up to the field's first NUL, copied in the one pass that finds it.
     char buffer[kStringFieldMax + 1];
-    std::memcpy(buffer, source, static_cast<size_t>(length));
-    buffer[length] = '\0';
+    size_t size = 0;
+    for (; size < static_cast<size_t>(length) && source[size] != '\0'; ++size) {
+        buffer[size] = source[size];
+    }
+    buffer[size] = '\0';
     trace.trace(2, "SetStringField", "Value:");
     trace.traceMade(2, "SetStringField", buffer);
-    if (id != nullptr && holdsAsciiText(env, obj, id, buffer, std::strlen(buffer))) {
+    if (id != nullptr && holdsAsciiText(env, obj, id, buffer, size)) {
         return;
     }
     jstring string = newJavaString(env, buffer);
