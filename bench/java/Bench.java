@@ -116,6 +116,11 @@ public class Bench {
         // "verbs": the per-verb table alone (a 32-bit JVM interpreting under an
         // emulator takes minutes for each table).
         boolean verbsOnly = args.length > 1 && args[1].equals("verbs");
+        // "threads": the thread rows alone, to repeat them.
+        if (args.length > 1 && args[1].equals("threads")) {
+            threads(out);
+            return;
+        }
         if (!verbsOnly) {
             coldCosts(out);
         }
@@ -172,33 +177,24 @@ public class Bench {
     }
 
     static void verbCosts(String out) throws IOException {
-        byte[] kib = new byte[1024];
-        ZTMessageDescriptor putMd = descriptor();
-        ZTMessageDescriptor getMd = descriptor();
-        ZTPutMessageOptions pmo = new ZTPutMessageOptions(1);
-        ZTGetMessageOptions gmo = new ZTGetMessageOptions(2);
-        ZTObjectDescriptor od = new ZTObjectDescriptor("BENCH.Q");
-        ZTMessage putMsg = new ZTMessage();
-        ZTMessage getMsg = new ZTMessage();
-        ZTXid xid = new ZTXid(1, new byte[] {1, 2, 3, 4}, new byte[] {5});
+        // The verbs, and their objects, as SideBySide runs them.
+        Runnable[] verbs = SideBySide.Verbs.OPS;
+        ZTMessageDescriptor putMd = SideBySide.Verbs.putMd;
+        ZTMessageDescriptor getMd = SideBySide.Verbs.getMd;
+        ZTGetMessageOptions gmo = SideBySide.Verbs.gmo;
+        ZTXid xid = SideBySide.Verbs.xid;
 
         String[] names = {"empty native (floor)", "_ZTCMIT", "_ZTOPEN+_ZTCLOSE", "_ZTPUT 1 KiB", "_ZTGET 1 KiB",
             "_ZTPUTMSG2 1 KiB", "_ZTGETMSG2 1 KiB", "xa_start_N+xa_end_N", "xa_end_N (one XID conversion)"};
         Op[] ops = {
             Bench::empty,
-            () -> session._ZTCMIT(HCONN, cc, rc),
-            () -> {
-                session._ZTOPEN(HCONN, od, 0x10, hobj, cc, rc);
-                session._ZTCLOSE(HCONN, hobj, 0, cc, rc);
-            },
-            () -> session._ZTPUT(HCONN, HOBJ, putMd, pmo, kib.length, kib, cc, rc),
-            () -> session._ZTGET(HCONN, HOBJ, getMd, gmo, kib.length, kib, length, cc, rc),
-            () -> session._ZTPUTMSG2(HCONN, HOBJ, putMsg, pmo, kib.length, kib, cc, rc),
-            () -> session._ZTGETMSG2(HCONN, HOBJ, getMsg, gmo, kib.length, kib, length, cc, rc),
-            () -> {
-                ZTXAi.xa_start_N(xid, 1, 0);
-                ZTXAi.xa_end_N(xid, 1, 0x04000000);
-            },
+            verbs[0]::run,
+            verbs[1]::run,
+            verbs[2]::run,
+            verbs[3]::run,
+            verbs[4]::run,
+            verbs[5]::run,
+            verbs[6]::run,
             () -> ZTXAi.xa_end_N(xid, 1, 0x04000000),
         };
 

@@ -12,6 +12,17 @@ namespace {
 // Characters read into a buffer on the stack up to this many; a longer
 // string (longer than any native field) into one from the heap.
 const jsize kStackCharacters = 128;
+
+// The bytes of `length` characters of modified UTF-8 as the JVM writes them:
+// each character (a UTF-16 unit) one to three bytes, told by its first.
+size_t modifiedUtf8Size(const char* bytes, jsize length) {
+    size_t at = 0;
+    for (jsize i = 0; i < length; ++i) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        at += lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
+    }
+    return at;
+}
 }  // namespace
 
 bool copiedExactly(const char* bytes, int width) {
@@ -32,8 +43,7 @@ bool copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, 
     if (string.get() == nullptr) {
         return false;
     }
-    // Modified UTF-8 takes up to three bytes a character and holds no NUL
-    // byte: written into zeroed memory, its length is where the zeros begin.
+    // Modified UTF-8 takes up to three bytes a character.
     const jsize length = checked::stringLength(env, string.get());
     const size_t room = 3 * static_cast<size_t>(length) + 1;
     char small[3 * kStackCharacters + 1];
@@ -43,14 +53,14 @@ bool copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, 
         large.resize(room);
         bytes = large.data();
     }
-    std::memset(bytes, 0, room);
     // An empty string has no characters to read.
     if (length > 0) {
         checked::stringUtfPrefix(env, string.get(), length, bytes);
     }
+    const size_t size = modifiedUtf8Size(bytes, length);
+    bytes[size] = '\0';
     // As ZTCopyString: with its NUL when shorter than the field, cut to the
     // width with no NUL otherwise.
-    const size_t size = std::strlen(bytes);
     const size_t fieldWidth = width > 0 ? static_cast<size_t>(width) : 0;
     std::memcpy(destination, bytes, size >= fieldWidth ? fieldWidth : size + 1);
     return copiedExactly(bytes, width);

@@ -228,8 +228,13 @@ void NativeTrace::UpdateTraceFlag() {
         return;
     }
     ExceptionStash::Harmless harmless;
-    jboolean on = checked::callStaticBooleanMethod(env_, cls, IDtrace);
-    traceflag.store(on ? 1 : 0, std::memory_order_relaxed);
+    const int on = checked::callStaticBooleanMethod(env_, cls, IDtrace) ? 1 : 0;
+    // Written only when it changes: every verb on every thread refreshes it,
+    // and a write of the same value would still take the line from the other
+    // cores, which test it before every trace line.
+    if (traceflag.load(std::memory_order_relaxed) != on) {
+        traceflag.store(on, std::memory_order_relaxed);
+    }
 }
 
 void NativeTrace::traceValue(int level, const char* methodName, const char* text, int value) {

@@ -157,7 +157,7 @@ void NativeZTMD::Initialise(ZTMD* md) {
             md->originalLength = GetIntField(env_, descriptor_, originalLength_);
         }
     }
-    in_ = *md;
+    in_.keep(*md);
     trace.exit(clsname, "Initialise");
 }
 

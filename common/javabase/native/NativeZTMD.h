@@ -7,7 +7,32 @@
 
 #include <jni.h>
 
+#include <cstring>
+
 #include "ztm.h"
+
+// The fields of a record that a write-back compares with what the copy-in put
+// there. Only these are kept: copying the whole record would cost more than
+// the comparisons save.
+struct ZTMDCopiedIn {
+    ZTLONG encoding, characterSet, putApplicationType, messageSequenceNumber, offset;
+    char userId[sizeof(ZTMD::userId)];
+    char applicationIdData[sizeof(ZTMD::applicationIdData)];
+    char putApplicationName[sizeof(ZTMD::putApplicationName)];
+    char applicationOriginData[sizeof(ZTMD::applicationOriginData)];
+
+    void keep(const ZTMD& md) {
+        encoding = md.encoding;
+        characterSet = md.characterSet;
+        putApplicationType = md.putApplicationType;
+        messageSequenceNumber = md.messageSequenceNumber;
+        offset = md.offset;
+        std::memcpy(userId, md.userId, sizeof userId);
+        std::memcpy(applicationIdData, md.applicationIdData, sizeof applicationIdData);
+        std::memcpy(putApplicationName, md.putApplicationName, sizeof putApplicationName);
+        std::memcpy(applicationOriginData, md.applicationOriginData, sizeof applicationOriginData);
+    }
+};
 
 class NativeZTMD {
 public:
@@ -39,7 +64,8 @@ private:
     // What the copy-in put into the record, and which of the fields written
     // back it read (exactly, for the strings): those the queue manager left
     // as they were are not written again.
-    ZTMD in_{};
+    // Set by the copy-in, which every write-back follows: not zeroed first.
+    ZTMDCopiedIn in_;
     bool context_ = false;
     struct ExactStrings {
         bool userId, applicationIdData, putApplicationName, applicationOriginData;

@@ -187,7 +187,7 @@ void NativeZTMsg2::populateNativeZTMDForPut(ZTMD* md, long putOptions) {
         md->messageFlags = getIntValue(messageFlags_);
         md->originalLength = getIntValue(originalLength_);
     }
-    in_ = *md;
+    in_.keep(*md);
     trace.exit(clsname, "populateNativeZTMDForPut");
 }
 
@@ -195,7 +195,7 @@ void NativeZTMsg2::populateNativeZTMDForGet(ZTMD* md) {
     NativeTrace trace(env_);
     trace.entry(clsname, "populateNativeZTMDForGet");
     populateNativeZTMDCommon(md);
-    in_ = *md;
+    in_.keep(*md);
     trace.exit(clsname, "populateNativeZTMDForGet");
 }
 

@@ -7,6 +7,7 @@
 
 #include <jni.h>
 
+#include "NativeZTMD.h"
 #include "ztm.h"
 
 class NativeZTMsg2 {
@@ -50,7 +51,8 @@ private:
     jbyteArray array_ = nullptr;
     // What the copy-in put into the record, and whether it read the put
     // application type (a put with both context bits).
-    ZTMD in_{};
+    // Set by the copy-in, which every write-back follows: not zeroed first.
+    ZTMDCopiedIn in_;
     bool context_ = false;
 };
 
