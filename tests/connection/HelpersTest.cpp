@@ -3,6 +3,7 @@
 // trace lines the helpers write.
 #include "ConnTest.h"
 
+#include "FieldCopy.h"
 #include "NativeTrace.h"
 #include "NativeUtil.h"
 
@@ -296,4 +297,36 @@ TEST_F(Helpers, ValueLinesAreTextBlankNumberCutTo51Characters) {
     EXPECT_EQ(Trace::lines(), Lines({"trace2 m CompCode:  0", "trace2 m Reason: 2195",
                                      "trace2 m Reason: -2147483648", "trace2 m " + longText.substr(0, 51),
                                      "trace2 m " + std::string(45, 'T') + " 12345"}));
+}
+
+// With tracing off a string field is copied by region (copyStringRegion); with
+// it on through the traced reader (GetStringField, ZTCopyString). Both must
+// put the same bytes into the record and agree on whether the copy was exact,
+// whatever the characters: their bytes are counted in two different ways.
+TEST_F(Helpers, StringFieldsCopyAlikeWithTracingOnAndOff) {
+    const jfieldID text = fid("text", "Ljava/lang/String;");
+    const std::vector<std::u16string> values = {
+        u"", u"QM1", std::u16string(47, u'Q'), std::u16string(48, u'Q'), std::u16string(200, u'Z'),
+        u"caf\u00E9", u"\u00FF\u00FF", u"\u20AC100", std::u16string(u"A\0B", 3), u"\U0001F600!",
+        std::u16string(1, char16_t(0xD800)) + u" lone", std::u16string(30, u'\u20AC'), std::u16string(130, u'\u00E9')};
+    JNIEnv* e = env();
+    for (const std::u16string& value : values) {
+        jstring s = e->NewString(reinterpret_cast<const jchar*>(value.data()), static_cast<jsize>(value.size()));
+        e->SetObjectField(fields, text, s);
+        e->DeleteLocalRef(s);
+        std::vector<uint8_t> off(50, 0xEE);
+        std::vector<uint8_t> on(50, 0xEE);
+        bool exactOff = false;
+        bool exactOn = false;
+        asNative([&] {
+            exactOff = copyStringRegion(e, fields, text, reinterpret_cast<char*>(off.data()), 48);
+            jstring string = nullptr;
+            const char* chars = GetStringField(e, fields, text, &string);
+            exactOn = chars != nullptr && copiedExactly(chars, 48);
+            ZTCopyString(e, string, chars, reinterpret_cast<char*>(on.data()), 48);
+        });
+        SCOPED_TRACE(value.size());
+        EXPECT_EQ(off, on);
+        EXPECT_EQ(exactOff, exactOn);
+    }
 }

@@ -13,15 +13,21 @@ namespace {
 // string (longer than any native field) into one from the heap.
 const jsize kStackCharacters = 128;
 
-// The bytes of `length` characters of modified UTF-8 as the JVM writes them:
-// each character (a UTF-16 unit) one to three bytes, told by its first.
-size_t modifiedUtf8Size(const char* bytes, jsize length) {
+// The bytes the JVM wrote for `length` characters (UTF-16 units): one to three
+// each, told by the first, in modified UTF-8; a JVM writing a pair of
+// surrogates as one four-byte sequence is counted too. Never past `room`.
+size_t utfRegionSize(const char* bytes, jsize length, size_t room) {
     size_t at = 0;
-    for (jsize i = 0; i < length; ++i) {
+    for (jsize i = 0; i < length && at < room; ++i) {
         const auto lead = static_cast<unsigned char>(bytes[at]);
-        at += lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
+        if (lead >= 0xF0) {
+            at += 4;
+            ++i;
+        } else {
+            at += lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
+        }
     }
-    return at;
+    return at < room ? at : room;
 }
 }  // namespace
 
@@ -57,7 +63,7 @@ bool copyStringRegion(JNIEnv* env, jobject obj, jfieldID id, char* destination, 
     if (length > 0) {
         checked::stringUtfPrefix(env, string.get(), length, bytes);
     }
-    const size_t size = modifiedUtf8Size(bytes, length);
+    const size_t size = utfRegionSize(bytes, length, room - 1);
     bytes[size] = '\0';
     // As ZTCopyString: with its NUL when shorter than the field, cut to the
     // width with no NUL otherwise.
