@@ -158,6 +158,9 @@ void NativeZTMD::Initialise(ZTMD* md) {
         }
     }
     in_.keep(*md);
+    if (context_) {
+        in_.keepContext(*md);
+    }
     trace.exit(clsname, "Initialise");
 }
 

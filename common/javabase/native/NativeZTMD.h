@@ -13,7 +13,8 @@
 
 // The fields of a record that a write-back compares with what the copy-in put
 // there. Only these are kept: copying the whole record would cost more than
-// the comparisons save.
+// the comparisons save. The context strings are kept only where they are
+// compared (a put whose options carry the context, whose copy-in read them).
 struct ZTMDCopiedIn {
     ZTLONG encoding, characterSet, putApplicationType, messageSequenceNumber, offset;
     char userId[sizeof(ZTMD::userId)];
@@ -27,6 +28,8 @@ struct ZTMDCopiedIn {
         putApplicationType = md.putApplicationType;
         messageSequenceNumber = md.messageSequenceNumber;
         offset = md.offset;
+    }
+    void keepContext(const ZTMD& md) {
         std::memcpy(userId, md.userId, sizeof userId);
         std::memcpy(applicationIdData, md.applicationIdData, sizeof applicationIdData);
         std::memcpy(putApplicationName, md.putApplicationName, sizeof putApplicationName);
