@@ -221,10 +221,11 @@ inline void releaseByteArrayElements(JNIEnv* env, jbyteArray array, jbyte* eleme
 }
 
 // --- local frames ------------------------------------------------------------
-// Inside a ReleaseFrame the local references the hot paths make (a verb's field
-// copies and write-back, record array elements) are left to the frame, which
-// releases them all at once as it ends: one PushLocalFrame and one
-// PopLocalFrame instead of a DeleteLocalRef each. Such a reference is released
+// Inside a ReleaseFrame the local references the hot paths make (record array
+// elements) are left to the frame, which releases them all at once as it
+// ends: one PushLocalFrame and one PopLocalFrame instead of a DeleteLocalRef
+// each. A verb's field copies and write-back leave theirs to the native's own
+// frame (OwnFrameRoom). Such a reference is released
 // with releaseLocalRef (or a FramedRef), which deletes it at once only outside
 // a frame. Code that may make any number of them (a loop over records) opens
 // frames of its own, a chunk of elements each.
@@ -286,6 +287,29 @@ private:
     jint capacity_;
     bool outer_;
     bool pushed_ = false;
+};
+
+// Room for `capacity` references in the native's own frame, asked for with
+// one call (EnsureLocalCapacity) where a ReleaseFrame takes two: for the body
+// of a native that ends with it (a verb), whose references the JVM then
+// releases as the native returns. Room that cannot be had (the JVM out of
+// memory) fails the call like any allocation; the references are then deleted
+// one by one meanwhile.
+class OwnFrameRoom {
+public:
+    OwnFrameRoom(JNIEnv* env, jint capacity) : outer_(releasedByFrame) {
+        const bool room = env->EnsureLocalCapacity(capacity) == JNI_OK;
+        if (!room) {
+            ExceptionStash::park(env);
+        }
+        releasedByFrame = room;
+    }
+    ~OwnFrameRoom() { releasedByFrame = outer_; }
+    OwnFrameRoom(const OwnFrameRoom&) = delete;
+    OwnFrameRoom& operator=(const OwnFrameRoom&) = delete;
+
+private:
+    bool outer_;
 };
 
 // A native's own local frame, which the JVM releases as the native returns:

@@ -112,7 +112,7 @@ TEST_F(JniCallCounts, EachVerbMakesExactlyThePinnedCalls) {
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(e, session, 1, od, 0x10, hobj, cc, rc);
          },
-         {20, 0, 0, 1}, {100, 0, 11, 24}, 0},
+         {19, 0, 0, 1}, {99, 0, 11, 24}, 0},
         {"_ZTCLOSE",
          [&](JNIEnv* e) { Java_com_zel_zt_server_ZTSESSION__1ZTCLOSE(e, session, 1, hobj, 0, cc, rc); },
          {6, 0, 0, 1}, {14, 0, 0, 5}, 0},
@@ -120,25 +120,25 @@ TEST_F(JniCallCounts, EachVerbMakesExactlyThePinnedCalls) {
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTSESSION__1ZTPUT(e, session, 1, 1, md, pmo, 1024, kib, cc, rc);
          },
-         {75, 0, 0, 1}, {312, 0, 42, 69}, 0},
+         {74, 0, 0, 1}, {311, 0, 42, 69}, 0},
         {"_ZTGET 1 KiB",
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTSESSION__1ZTGET(e, session, 1, 1, md, gmo, 1024, kib, length,
                                                       cc, rc);
          },
-         {76, 0, 0, 1}, {317, 0, 43, 72}, 0},
+         {75, 0, 0, 1}, {316, 0, 43, 72}, 0},
         {"_ZTPUTMSG2 1 KiB",
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTSESSION__1ZTPUTMSG2(e, session, 1, 1, message, pmo, 1024, kib,
                                                           cc, rc);
          },
-         {85, 0, 0, 1}, {297, 0, 36, 64}, 0},
+         {84, 0, 0, 1}, {296, 0, 36, 64}, 0},
         {"_ZTGETMSG2 1 KiB",
          [&](JNIEnv* e) {
              Java_com_zel_zt_server_ZTSESSION__1ZTGETMSG2(e, session, 1, 1, message, gmo, 1024, kib,
                                                           length, cc, rc);
          },
-         {96, 0, 0, 1}, {307, 0, 38, 62}, 0},
+         {95, 0, 0, 1}, {306, 0, 38, 62}, 0},
         // The XA natives neither trace nor write holders.
         {"xa_start_N",
          [&](JNIEnv* e) { Java_com_zel_zt_server_ZTXAi_xa_1start_1N(e, nullptr, xid, 1, 0); },

@@ -50,6 +50,26 @@ inline void copyByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray
     ZTCopyByteArray(env, slot, elements, destination, width);
 }
 
+// The int helpers (GetIntField, SetIntField) without their trace scope while
+// tracing is off, when all it would do is test the flag: a converter reads and
+// writes a dozen ints a call.
+inline jint readIntField(JNIEnv* env, jobject obj, jfieldID id) {
+    if (!NativeTrace::isOn()) {
+        return id != nullptr ? checked::getIntField(env, obj, id) : 0;
+    }
+    return GetIntField(env, obj, id);
+}
+
+inline void writeIntField(JNIEnv* env, jint value, jobject obj, jfieldID id) {
+    if (!NativeTrace::isOn()) {
+        if (id != nullptr) {
+            checked::setIntField(env, obj, id, value);
+        }
+        return;
+    }
+    SetIntField(env, value, obj, id);
+}
+
 // Write back only what moved. A field the copy-in read, exactly, and the queue
 // manager left as the copy-in put it, already holds its value in the Java
 // object: no JNI call is made for it. While tracing is on the write goes ahead,
@@ -57,7 +77,7 @@ inline void copyByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray
 // these: the host takes every one written back as a new array.
 inline void writeBackInt(JNIEnv* env, jint value, jint copiedIn, jobject obj, jfieldID id) {
     if (value != copiedIn || NativeTrace::isOn()) {
-        SetIntField(env, value, obj, id);
+        writeIntField(env, value, obj, id);
     }
 }
 

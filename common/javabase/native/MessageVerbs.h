@@ -110,7 +110,7 @@ template <typename Descriptor, typename Target, typename Call>
 void putMessage(Verb& verb, jobject target, jobject message, jobject putOptions, jint dataLength,
                 jbyteArray data, Call&& call) {
     JNIEnv* env = verb.env;
-    checked::ReleaseFrame frame(env, kVerbFrameRefs);
+    checked::OwnFrameRoom frame(env, kVerbFrameRefs);
     requireBytes(verb, data, dataLength);
     NativeZTPMO pmo(env, putOptions);
     ZTPMO pmoRecord;
@@ -142,7 +142,7 @@ template <typename Descriptor>
 void getMessage(Verb& verb, jint hconn, jint hobj, jobject message, jobject getOptions,
                 jint bufferLength, jbyteArray buffer, jobject dataLengthH) {
     JNIEnv* env = verb.env;
-    checked::ReleaseFrame frame(env, kVerbFrameRefs);
+    checked::OwnFrameRoom frame(env, kVerbFrameRefs);
     requireBytes(verb, buffer, bufferLength);
     MessageBuffer bytes(bufferLength);
     jbyte* out = requireBuffer(verb, bytes);

@@ -53,10 +53,10 @@ void NativeZTGMO::Initialise(ZTGMO* gmo) {
     std::memset(gmo, 0, sizeof *gmo);
     std::memcpy(gmo->eyeCatcher, ZTGMO_EYE_CATCHER, sizeof gmo->eyeCatcher);
     gmo->version = version;
-    gmo->options = GetIntField(env_, options_, optionsField_);
-    gmo->waitInterval = GetIntField(env_, options_, waitInterval_);
+    gmo->options = readIntField(env_, options_, optionsField_);
+    gmo->waitInterval = readIntField(env_, options_, waitInterval_);
     if (version > 1) {
-        gmo->matchOptions = GetIntField(env_, options_, matchOptions_);
+        gmo->matchOptions = readIntField(env_, options_, matchOptions_);
     }
     trace.exit(clsname, "Initialise");
 }

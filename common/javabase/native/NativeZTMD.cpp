@@ -119,13 +119,13 @@ void NativeZTMD::Initialise(ZTMD* md) {
     exact_ = {};
     context_ = !get_ && (putOptions_ & kContextOptions) != 0;
     if (!get_) {
-        md->report = GetIntField(env_, descriptor_, report_);
-        md->messageType = GetIntField(env_, descriptor_, messageType_);
-        md->expiry = GetIntField(env_, descriptor_, expiry_);
-        md->feedback = GetIntField(env_, descriptor_, feedback_);
+        md->report = readIntField(env_, descriptor_, report_);
+        md->messageType = readIntField(env_, descriptor_, messageType_);
+        md->expiry = readIntField(env_, descriptor_, expiry_);
+        md->feedback = readIntField(env_, descriptor_, feedback_);
         copyString(format_, md->format, sizeof md->format);
-        md->priority = GetIntField(env_, descriptor_, priority_);
-        md->persistence = GetIntField(env_, descriptor_, persistence_);
+        md->priority = readIntField(env_, descriptor_, priority_);
+        md->persistence = readIntField(env_, descriptor_, persistence_);
         copyString(replyToQueueName_, md->replyToQueueName, sizeof md->replyToQueueName);
         copyString(replyToQueueManagerName_, md->replyToQueueManagerName,
                    sizeof md->replyToQueueManagerName);
@@ -134,7 +134,7 @@ void NativeZTMD::Initialise(ZTMD* md) {
             copyBytes(accountingToken_, md->accountingToken, sizeof md->accountingToken);
             exact_.applicationIdData =
                 copyString(applicationIdData_, md->applicationIdData, sizeof md->applicationIdData);
-            md->putApplicationType = GetIntField(env_, descriptor_, putApplicationType_);
+            md->putApplicationType = readIntField(env_, descriptor_, putApplicationType_);
             exact_.putApplicationName = copyString(putApplicationName_, md->putApplicationName,
                                                    sizeof md->putApplicationName);
             copyString(putDate_, md->putDate, sizeof md->putDate);
@@ -144,17 +144,17 @@ void NativeZTMD::Initialise(ZTMD* md) {
                            sizeof md->applicationOriginData);
         }
     }
-    md->encoding = GetIntField(env_, descriptor_, encoding_);
-    md->characterSet = GetIntField(env_, descriptor_, characterSet_);
+    md->encoding = readIntField(env_, descriptor_, encoding_);
+    md->characterSet = readIntField(env_, descriptor_, characterSet_);
     copyBytes(messageId_, md->messageId, sizeof md->messageId);
     copyBytes(correlationId_, md->correlationId, sizeof md->correlationId);
     if (version > 1) {
         copyBytes(groupId_, md->groupId, sizeof md->groupId);
-        md->messageSequenceNumber = GetIntField(env_, descriptor_, messageSequenceNumber_);
-        md->offset = GetIntField(env_, descriptor_, offset_);
+        md->messageSequenceNumber = readIntField(env_, descriptor_, messageSequenceNumber_);
+        md->offset = readIntField(env_, descriptor_, offset_);
         if (!get_) {
-            md->messageFlags = GetIntField(env_, descriptor_, messageFlags_);
-            md->originalLength = GetIntField(env_, descriptor_, originalLength_);
+            md->messageFlags = readIntField(env_, descriptor_, messageFlags_);
+            md->originalLength = readIntField(env_, descriptor_, originalLength_);
         }
     }
     in_.keep(*md);
@@ -169,15 +169,15 @@ void NativeZTMD::SetJavaZTMD(ZTMD md) {
     trace.entry(clsname, "SetJavaZTMD");
     jobject d = descriptor_;
     if (get_) {
-        SetIntField(env_, md.report, d, report_);
-        SetIntField(env_, md.messageType, d, messageType_);
-        SetIntField(env_, md.expiry, d, expiry_);
-        SetIntField(env_, md.feedback, d, feedback_);
+        writeIntField(env_, md.report, d, report_);
+        writeIntField(env_, md.messageType, d, messageType_);
+        writeIntField(env_, md.expiry, d, expiry_);
+        writeIntField(env_, md.feedback, d, feedback_);
         writeBackInt(env_, md.encoding, in_.encoding, d, encoding_);
         SetStringField(env_, md.format, sizeof md.format, d, format_);
-        SetIntField(env_, md.priority, d, priority_);
-        SetIntField(env_, md.persistence, d, persistence_);
-        SetIntField(env_, md.backoutCount, d, backoutCount_);
+        writeIntField(env_, md.priority, d, priority_);
+        writeIntField(env_, md.persistence, d, persistence_);
+        writeIntField(env_, md.backoutCount, d, backoutCount_);
         SetStringField(env_, md.replyToQueueName, sizeof md.replyToQueueName, d,
                        replyToQueueName_);
         SetStringField(env_, md.replyToQueueManagerName, sizeof md.replyToQueueManagerName, d,
@@ -193,7 +193,7 @@ void NativeZTMD::SetJavaZTMD(ZTMD md) {
     if (context_) {
         writeBackInt(env_, md.putApplicationType, in_.putApplicationType, d, putApplicationType_);
     } else {
-        SetIntField(env_, md.putApplicationType, d, putApplicationType_);
+        writeIntField(env_, md.putApplicationType, d, putApplicationType_);
     }
     writeBackString(env_, md.putApplicationName, in_.putApplicationName,
                     sizeof md.putApplicationName, exact_.putApplicationName, d,
@@ -220,8 +220,8 @@ void NativeZTMD::SetJavaZTMD(ZTMD md) {
                      messageSequenceNumber_);
         writeBackInt(env_, md.offset, in_.offset, d, offset_);
         if (get_) {
-            SetIntField(env_, md.messageFlags, d, messageFlags_);
-            SetIntField(env_, md.originalLength, d, originalLength_);
+            writeIntField(env_, md.messageFlags, d, messageFlags_);
+            writeIntField(env_, md.originalLength, d, originalLength_);
         }
     }
     trace.exit(clsname, "SetJavaZTMD");

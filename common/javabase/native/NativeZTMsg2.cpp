@@ -108,7 +108,7 @@ NativeZTMsg2::~NativeZTMsg2() {
 }
 
 jint NativeZTMsg2::getIntValue(jfieldID id) {
-    return GetIntField(env_, message_, id);
+    return readIntField(env_, message_, id);
 }
 
 void NativeZTMsg2::copyByteArrayToNative(jfieldID id, unsigned char* field, int width) {
@@ -128,7 +128,7 @@ void NativeZTMsg2::copyNativeToByteArray(const char* field, int width, jfieldID 
 }
 
 void NativeZTMsg2::copyNativeToJavaInt(jint value, jfieldID id) {
-    SetIntField(env_, value, message_, id);
+    writeIntField(env_, value, message_, id);
 }
 
 void NativeZTMsg2::writeBackJavaInt(jint value, jint copiedIn, jfieldID id) {

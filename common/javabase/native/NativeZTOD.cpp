@@ -43,7 +43,7 @@ NativeZTOD::NativeZTOD(JNIEnv* env, jobject descriptor) : env_(env), descriptor_
     FramedRef<jclass> cls(env_, requireObjectClass(env_, descriptor_, "NativeZTOD"));
     Members<kMemberCount> m(env_, members, cls.get());
     versionField_ = m.field(kVersion, "Version", "I");
-    version = GetIntField(env_, descriptor_, versionField_);
+    version = readIntField(env_, descriptor_, versionField_);
     objectType_ = m.field(kObjectType, "ObjectType", "I");
     objectName_ = m.field(kObjectName, "ObjectName", kString);
     objectQMgrName_ = m.field(kObjectQMgrName, "ObjectQMgrName", kString);
@@ -77,7 +77,7 @@ void NativeZTOD::Initialise(ZTOD* record) {
     std::memset(record, 0, sizeof *record);
     std::memcpy(record->eyeCatcher, ZTOD_EYE_CATCHER, sizeof record->eyeCatcher);
     record->version = version;
-    record->objectType = GetIntField(env_, descriptor_, objectType_);
+    record->objectType = readIntField(env_, descriptor_, objectType_);
     objectNameExact_ = copyStringField(env_, descriptor_, objectName_, strings_[0],
                                        record->objectName, sizeof record->objectName);
     objectQMgrNameExact_ = copyStringField(env_, descriptor_, objectQMgrName_, strings_[1],
@@ -135,9 +135,9 @@ void NativeZTOD::SetJavaZTOD(ZTOD record) {
     writeBackString(env_, record.objectQMgrName, objectQMgrNameIn_, sizeof record.objectQMgrName,
                     objectQMgrNameExact_, descriptor_, objectQMgrName_);
     if (version >= 2) {
-        SetIntField(env_, record.invalidDestCount, descriptor_, invalidDestCount_);
-        SetIntField(env_, record.unknownDestCount, descriptor_, unknownDestCount_);
-        SetIntField(env_, record.knownDestCount, descriptor_, knownDestCount_);
+        writeIntField(env_, record.invalidDestCount, descriptor_, invalidDestCount_);
+        writeIntField(env_, record.unknownDestCount, descriptor_, unknownDestCount_);
+        writeIntField(env_, record.knownDestCount, descriptor_, knownDestCount_);
         responseRecords_ = static_cast<jobjectArray>(
             checked::getObjectField(env_, descriptor_, responseRecordsField_));
         if (record.recsPresent >= 1 && record.responseRecords != nullptr &&

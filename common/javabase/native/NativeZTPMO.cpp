@@ -30,7 +30,7 @@ NativeZTPMO::NativeZTPMO(JNIEnv* env, jobject options) : env_(env), options_(opt
     jclass c = cls.get();
     Members<kMemberCount> m(env_, members, c);
     jfieldID versionField = m.field(kVersion, "version", "I");
-    version = GetIntField(env_, options_, versionField);
+    version = readIntField(env_, options_, versionField);
     optionsField_ = m.field(kOptions, "options", "I");
     contextReferenceHandle_ = m.field(kContextReferenceHandle, "contextReferenceHandle", "I");
     resolvedQueueName_ = m.field(kResolvedQueueName, "resolvedQueueName", "Ljava/lang/String;");
@@ -65,8 +65,8 @@ void NativeZTPMO::Initialise(ZTPMO* pmo) {
     std::memset(pmo, 0, sizeof *pmo);
     std::memcpy(pmo->eyeCatcher, ZTPMO_EYE_CATCHER, sizeof pmo->eyeCatcher);
     pmo->version = version;
-    pmo->options = GetIntField(env_, options_, optionsField_);
-    pmo->context = GetIntField(env_, options_, contextReferenceHandle_);
+    pmo->options = readIntField(env_, options_, optionsField_);
+    pmo->context = readIntField(env_, options_, contextReferenceHandle_);
     putMessageRecordArray_.reset();
     responseRecordArray_.reset();
     count_ = 0;
@@ -77,7 +77,7 @@ void NativeZTPMO::Initialise(ZTPMO* pmo) {
         trace.trace(2, "NativeZTPMO", "NumPutMsgRecs:", count_);
         if (count_ >= 1) {
             buildResponseRecords();
-            fields_ = GetIntField(env_, options_, putMsgRecordFields_);
+            fields_ = readIntField(env_, options_, putMsgRecordFields_);
             trace.trace(2, "NativeZTPMO", "Valid fields", fields_);
             if (fields_ != 0) {
                 buildPutMessageRecords();
@@ -152,9 +152,9 @@ void NativeZTPMO::SetJavaZTPMO(ZTPMO pmo) {
                        resolvedQueueName_);
         SetStringField(env_, pmo.resolvedQueueManagerName, sizeof pmo.resolvedQueueManagerName,
                        options_, resolvedQueueManagerName_);
-        SetIntField(env_, pmo.knownDestCount, options_, knownDestCount_);
-        SetIntField(env_, pmo.unknownDestCount, options_, unknownDestCount_);
-        SetIntField(env_, pmo.invalidDestCount, options_, invalidDestCount_);
+        writeIntField(env_, pmo.knownDestCount, options_, knownDestCount_);
+        writeIntField(env_, pmo.unknownDestCount, options_, unknownDestCount_);
+        writeIntField(env_, pmo.invalidDestCount, options_, invalidDestCount_);
         if (version >= 2) {
             // The records written back are the converter's own, over the count it
             // built them for: the addresses in the record are only tested.

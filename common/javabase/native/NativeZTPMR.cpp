@@ -79,7 +79,7 @@ void NativeZTPMR::Initialise(unsigned char** position, jobject javaRecord) {
         out += kIdLength;
     }
     if (fields_ & ZTPMRF_FEEDBACK) {
-        const jint feedback = GetIntField(env_, javaRecord, ids.feedback);
+        const jint feedback = readIntField(env_, javaRecord, ids.feedback);
         std::memcpy(out, &feedback, kFeedbackLength);
         out += kFeedbackLength;
     }
@@ -109,7 +109,7 @@ void NativeZTPMR::SetJavaZTPMR(unsigned char* record, jobject javaRecord) {
     if (fields_ & ZTPMRF_FEEDBACK) {
         jint feedback;
         std::memcpy(&feedback, in, kFeedbackLength);
-        SetIntField(env_, feedback, javaRecord, ids.feedback);
+        writeIntField(env_, feedback, javaRecord, ids.feedback);
         in += kFeedbackLength;
     }
     if (fields_ & ZTPMRF_ACCOUNTING_TOKEN) {

@@ -36,7 +36,7 @@ void NativeZTRR::SetJavaZTRR(ZTRR record, jobject javaRecord) {
     NativeTrace trace(env_);
     trace.entry(clsname, "SetJavaZTRR");
     const Ids ids = membersOf(javaRecord);
-    SetIntField(env_, record.completionCode, javaRecord, ids.completionCode);
-    SetIntField(env_, record.reason, javaRecord, ids.reason);
+    writeIntField(env_, record.completionCode, javaRecord, ids.completionCode);
+    writeIntField(env_, record.reason, javaRecord, ids.reason);
     trace.exit(clsname, "SetJavaZTRR");
 }

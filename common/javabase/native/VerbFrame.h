@@ -21,10 +21,11 @@ struct ResultLines {
 };
 constexpr ResultLines kNoResultLines{nullptr, nullptr};
 
-// Room in the local frame of a verb that reads and writes many fields
-// (checked::ReleaseFrame): its copies and write-back leave their references to the
-// frame, two calls in all, where deleting each would take one call a field.
-// Record arrays walk their elements in frames of their own.
+// Room in the native's own frame for a verb that reads and writes many fields
+// (checked::OwnFrameRoom): its copies and write-back leave their references to
+// the JVM, which releases them as the native returns; one call in all, where
+// deleting each would take one call a field. Record arrays walk their
+// elements in frames of their own.
 constexpr jint kVerbFrameRefs = 128;
 
 // Which completion codes let a verb's outputs be written back.

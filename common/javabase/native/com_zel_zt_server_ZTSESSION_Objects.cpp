@@ -22,7 +22,7 @@ JNIEXPORT void JNICALL Java_com_zel_zt_server_ZTSESSION__1ZTOPEN(JNIEnv* env, jo
                                                                  jobject hobjH, jobject compCodeH,
                                                                  jobject reasonH) {
     runHolderFirstVerb(env, clsname, "_ZTOPEN", compCodeH, reasonH, [&](Verb& verb) {
-        checked::ReleaseFrame frame(env, kVerbFrameRefs);
+        checked::OwnFrameRoom frame(env, kVerbFrameRefs);
         NativeZTOD od(env, objDesc);
         ZTOD record;
         od.Initialise(&record);
