@@ -191,6 +191,28 @@ inline void setBooleanField(JNIEnv* env, jobject obj, jfieldID id, jboolean valu
 inline void setCharField(JNIEnv* env, jobject obj, jfieldID id, jchar value) {
     env->SetCharField(obj, id, value);
 }
+inline jchar getCharField(JNIEnv* env, jobject obj, jfieldID id) {
+    return env->GetCharField(obj, id);
+}
+// A primitive field that already holds the value is left as it is: the JVM
+// reads a primitive field on a fast path (no change of thread state) but
+// writes one on the slow path, so a read with no write costs less than the
+// write, and the object ends the same.
+inline void updateIntField(JNIEnv* env, jobject obj, jfieldID id, jint value) {
+    if (env->GetIntField(obj, id) != value) {
+        env->SetIntField(obj, id, value);
+    }
+}
+inline void updateCharField(JNIEnv* env, jobject obj, jfieldID id, jchar value) {
+    if (env->GetCharField(obj, id) != value) {
+        env->SetCharField(obj, id, value);
+    }
+}
+inline void updateBooleanField(JNIEnv* env, jobject obj, jfieldID id, jboolean value) {
+    if (env->GetBooleanField(obj, id) != value) {
+        env->SetBooleanField(obj, id, value);
+    }
+}
 inline jobject getObjectField(JNIEnv* env, jobject obj, jfieldID id) {
     return env->GetObjectField(obj, id);
 }

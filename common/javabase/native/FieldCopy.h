@@ -50,9 +50,11 @@ inline void copyByteArrayField(JNIEnv* env, jobject obj, jfieldID id, jbyteArray
     ZTCopyByteArray(env, slot, elements, destination, width);
 }
 
-// The int helpers (GetIntField, SetIntField) without their trace scope while
-// tracing is off, when all it would do is test the flag: a converter reads and
-// writes a dozen ints a call.
+// The int and character helpers (GetIntField, SetIntField, SetCharField)
+// without their trace scope while tracing is off, when all it would do is test
+// the flag: a converter reads and writes a dozen ints a call. A field that
+// already holds the value is not written (checked::updateIntField); while
+// tracing is on the write goes ahead, since its trace line shows the value.
 inline jint readIntField(JNIEnv* env, jobject obj, jfieldID id) {
     if (!NativeTrace::isOn()) {
         return id != nullptr ? checked::getIntField(env, obj, id) : 0;
@@ -63,11 +65,23 @@ inline jint readIntField(JNIEnv* env, jobject obj, jfieldID id) {
 inline void writeIntField(JNIEnv* env, jint value, jobject obj, jfieldID id) {
     if (!NativeTrace::isOn()) {
         if (id != nullptr) {
-            checked::setIntField(env, obj, id, value);
+            checked::updateIntField(env, obj, id, value);
         }
         return;
     }
     SetIntField(env, value, obj, id);
+}
+
+inline void writeCharField(JNIEnv* env, char value, jobject obj, jfieldID id) {
+    if (!NativeTrace::isOn()) {
+        if (id != nullptr) {
+            // Widened as SetCharField widens it: a signed 8-bit value.
+            const auto widened = static_cast<jshort>(static_cast<signed char>(value));
+            checked::updateCharField(env, obj, id, static_cast<jchar>(widened));
+        }
+        return;
+    }
+    SetCharField(env, value, obj, id);
 }
 
 // Write back only what moved. A field the copy-in read, exactly, and the queue

@@ -73,9 +73,9 @@ void NativeZTGMO::SetJavaZTGMO(ZTGMO gmo) {
     SetStringField(env_, gmo.resolvedQueueName, sizeof gmo.resolvedQueueName, options_,
                    resolvedQueueName_);
     if (version > 1) {
-        SetCharField(env_, gmo.groupStatus, options_, groupStatus_);
-        SetCharField(env_, gmo.segmentStatus, options_, segmentStatus_);
-        SetCharField(env_, gmo.segmentation, options_, segmentation_);
+        writeCharField(env_, gmo.groupStatus, options_, groupStatus_);
+        writeCharField(env_, gmo.segmentStatus, options_, segmentStatus_);
+        writeCharField(env_, gmo.segmentation, options_, segmentation_);
     }
     trace.exit(clsname, "SetJavaZTGMO");
 }

@@ -136,7 +136,7 @@ void NativeZTMsg2::writeBackJavaInt(jint value, jint copiedIn, jfieldID id) {
 }
 
 void NativeZTMsg2::setJavaBoolean(jfieldID id, bool value) {
-    checked::setBooleanField(env_, message_, id, value ? JNI_TRUE : JNI_FALSE);
+    checked::updateBooleanField(env_, message_, id, value ? JNI_TRUE : JNI_FALSE);
 }
 
 void NativeZTMsg2::populateNativeZTMDCommon(ZTMD* md) {

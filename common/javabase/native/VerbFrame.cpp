@@ -12,7 +12,7 @@ jint Verb::get(jobject holder) const {
 
 void Verb::set(jobject holder, jint number) const {
     if (pint.xFieldID != nullptr && holder != nullptr) {
-        checked::setIntField(env, holder, pint.xFieldID, number);
+        checked::updateIntField(env, holder, pint.xFieldID, number);
     }
 }
 
