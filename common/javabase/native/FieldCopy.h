@@ -90,8 +90,11 @@ inline void writeCharField(JNIEnv* env, char value, jobject obj, jfieldID id) {
 // since its trace line shows the value. Byte arrays are not written through
 // these: the host takes every one written back as a new array.
 inline void writeBackInt(JNIEnv* env, jint value, jint copiedIn, jobject obj, jfieldID id) {
-    if (value != copiedIn || NativeTrace::isOn()) {
-        writeIntField(env, value, obj, id);
+    if (NativeTrace::isOn()) {
+        SetIntField(env, value, obj, id);
+    } else if (value != copiedIn && id != nullptr) {
+        // The field holds what the copy-in read: no read to make first.
+        checked::setIntField(env, obj, id, value);
     }
 }
 
