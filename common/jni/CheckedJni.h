@@ -191,9 +191,6 @@ inline void setBooleanField(JNIEnv* env, jobject obj, jfieldID id, jboolean valu
 inline void setCharField(JNIEnv* env, jobject obj, jfieldID id, jchar value) {
     env->SetCharField(obj, id, value);
 }
-inline jchar getCharField(JNIEnv* env, jobject obj, jfieldID id) {
-    return env->GetCharField(obj, id);
-}
 // A primitive field that already holds the value is left as it is: the JVM
 // reads a primitive field on a fast path (no change of thread state) but
 // writes one on the slow path, so a read with no write costs less than the
